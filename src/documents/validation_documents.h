@@ -1,0 +1,45 @@
+// The three documents that validate_intent_json receives, decoded in one
+// pass on the JSON reader. Decoding is all-or-nothing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/result.h"
+#include "json/value.h"
+
+namespace orvex::documents {
+
+struct Constraint {
+  std::string attribute;
+  std::string operator_text;
+  json::JsonValue value;  // exactly as read: number kind, key order and all
+  std::int32_t priority = 0;
+};
+
+struct Intent {
+  std::string id;
+  // The content of a string objective; for any other JSON value its compact text.
+  std::string objective;
+  std::string mode;
+  std::string version;
+  std::vector<Constraint> constraints;  // document order
+};
+
+struct ProposedAction {
+  json::Object params;  // ascending key order; look up with json::find_member
+};
+
+struct State {
+  json::Object values;
+};
+
+// Each returns the document, or a failure whose message is the reading
+// error's text: "<message> at line L column C".
+Result<Intent> decode_intent(std::string_view text);
+Result<ProposedAction> decode_action(std::string_view text);
+Result<State> decode_state(std::string_view text);
+
+}  // namespace orvex::documents
