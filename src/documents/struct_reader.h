@@ -1,0 +1,184 @@
+// Typed documents in object form ({"name": value, ...}) or array form
+// ([value, ...] in field order), decoded straight from the reader's cursor.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "documents/messages.h"
+#include "json/messages.h"
+#include "json/reader.h"
+
+namespace orvex::documents {
+
+struct StructShape {
+  const std::string_view* fields;  // declaration order
+  int field_count;                 // at most 32
+  std::string_view expecting;      // "struct Intent"
+  std::string_view length_text;    // "struct Intent with 5 elements"
+};
+
+namespace detail {
+
+inline std::string field_message(const char* prefix, std::string_view field) {
+  std::string m = prefix;
+  m += field;
+  m += json::messages::kFieldSuffix;
+  return m;
+}
+
+template <class ReadField>
+bool read_struct_object(json::Reader& r, const StructShape& shape, ReadField& read_field) {
+  namespace msg = json::messages;
+  if (!r.enter_nesting()) return false;
+  r.advance();
+  std::uint32_t seen = 0;
+  std::string key;
+  bool first = true;
+  for (;;) {
+    r.skip_whitespace();
+    if (r.at_end()) return r.fail_here(msg::kEofWhileParsingObject);
+    if (r.peek() == '}') break;
+    if (!first) {
+      if (r.peek() != ',') return r.fail_peeked(msg::kExpectedObjectCommaOrEnd);
+      r.advance();
+      r.skip_whitespace();
+      if (r.at_end()) return r.fail_here(msg::kEofWhileParsingValue);
+      if (r.peek() == '}') return r.fail_peeked(msg::kTrailingComma);
+    }
+    first = false;
+    if (r.peek() != '"') return r.fail_peeked(msg::kKeyMustBeAString);
+    if (!r.read_string(key)) return false;
+    int field = -1;
+    for (int i = 0; i < shape.field_count; ++i) {
+      if (shape.fields[i] == key) {
+        field = i;
+        break;
+      }
+    }
+    if (field >= 0 && (seen & (1u << field)) != 0) {
+      return r.fail_here(field_message(msg::kDuplicateFieldPrefix, shape.fields[field]));
+    }
+    r.skip_whitespace();
+    if (r.at_end()) return r.fail_here(msg::kEofWhileParsingObject);
+    if (r.peek() != ':') return r.fail_peeked(msg::kExpectedColon);
+    r.advance();
+    if (field < 0) {
+      if (!r.skip_value()) return false;
+    } else {
+      seen |= 1u << field;
+      if (!read_field(field)) return false;
+    }
+  }
+  r.advance();  // '}'
+  r.leave_nesting();
+  for (int i = 0; i < shape.field_count; ++i) {
+    if ((seen & (1u << i)) == 0) return r.fail_here(field_message(msg::kMissingFieldPrefix, shape.fields[i]));
+  }
+  return true;
+}
+
+template <class ReadField>
+bool read_struct_array(json::Reader& r, const StructShape& shape, ReadField& read_field) {
+  namespace msg = json::messages;
+  if (!r.enter_nesting()) return false;
+  r.advance();
+  for (int i = 0; i < shape.field_count; ++i) {
+    r.skip_whitespace();
+    if (r.at_end()) return r.fail_here(msg::kEofWhileParsingList);
+    if (r.peek() == ']') {
+      r.advance();
+      std::string m = msg::kInvalidLengthPrefix;
+      m += std::to_string(i);
+      m += msg::kExpectedInfix;
+      m += shape.length_text;
+      return r.fail_here(std::move(m));
+    }
+    if (i > 0) {
+      if (r.peek() != ',') return r.fail_peeked(msg::kExpectedListCommaOrEnd);
+      r.advance();
+      r.skip_whitespace();
+      if (r.at_end()) return r.fail_here(msg::kEofWhileParsingValue);
+      if (r.peek() == ']') return r.fail_peeked(msg::kTrailingComma);
+    }
+    if (!read_field(i)) return false;
+  }
+  // After the last field the array must close.
+  r.skip_whitespace();
+  if (r.at_end()) return r.fail_here(msg::kEofWhileParsingList);
+  if (r.peek() == ',') {
+    r.advance();
+    r.skip_whitespace();
+    if (!r.at_end() && r.peek() == ']') return r.fail_peeked(msg::kTrailingComma);
+    return r.fail_peeked(msg::kTrailingCharacters);
+  }
+  if (r.peek() != ']') return r.fail_peeked(msg::kTrailingCharacters);
+  r.advance();
+  r.leave_nesting();
+  return true;
+}
+
+}  // namespace detail
+
+// Decodes one struct. Leading whitespace is skipped. read_field(i) decodes
+// field i's value with the cursor before it (whitespace not yet skipped)
+// and leaves the cursor past it.
+template <class ReadField>
+bool read_struct(json::Reader& r, const StructShape& shape, ReadField&& read_field) {
+  r.skip_whitespace();
+  if (r.at_end()) return r.fail_here(json::messages::kEofWhileParsingValue);
+  if (r.peek() == '{') return detail::read_struct_object(r, shape, read_field);
+  if (r.peek() == '[') return detail::read_struct_array(r, shape, read_field);
+  return r.fail_invalid_type(shape.expecting);
+}
+
+// A JSON array whose elements are each read by read_element (cursor before
+// the element, whitespace not skipped); anything else is "expected a sequence".
+template <class ReadElement>
+bool read_sequence(json::Reader& r, ReadElement&& read_element) {
+  namespace msg = json::messages;
+  r.skip_whitespace();
+  if (r.at_end()) return r.fail_here(msg::kEofWhileParsingValue);
+  if (r.peek() != '[') return r.fail_invalid_type(messages::kExpectedSequence);
+  if (!r.enter_nesting()) return false;
+  r.advance();
+  r.skip_whitespace();
+  if (r.at_end()) return r.fail_here(msg::kEofWhileParsingList);
+  if (r.peek() != ']') {
+    for (;;) {
+      if (!read_element()) return false;
+      r.skip_whitespace();
+      if (r.at_end()) return r.fail_here(msg::kEofWhileParsingList);
+      if (r.peek() == ']') break;
+      if (r.peek() != ',') return r.fail_peeked(msg::kExpectedListCommaOrEnd);
+      r.advance();
+      r.skip_whitespace();
+      if (r.at_end()) return r.fail_here(msg::kEofWhileParsingValue);
+      if (r.peek() == ']') return r.fail_peeked(msg::kTrailingComma);
+    }
+  }
+  r.advance();
+  r.leave_nesting();
+  return true;
+}
+
+// A JSON string, or "invalid type: ..., expected a string".
+inline bool read_text(json::Reader& r, std::string& out) {
+  r.skip_whitespace();
+  if (r.at_end()) return r.fail_here(json::messages::kEofWhileParsingValue);
+  if (r.peek() != '"') return r.fail_invalid_type(messages::kExpectedString);
+  return r.read_string(out);
+}
+
+// A complete document: decode(reader, document) reads one value, then only
+// whitespace may follow. Failure: the error text with its position.
+template <class Document, class Decode>
+Result<Document> read_document(std::string_view text, Decode&& decode) {
+  json::Reader r(text);
+  Document doc;
+  if (!decode(r, doc) || !r.finish()) return Failure::ordinary(r.error_text());
+  return doc;
+}
+
+}  // namespace orvex::documents

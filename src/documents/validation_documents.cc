@@ -1,0 +1,114 @@
+#include "documents/validation_documents.h"
+
+#include <limits>
+
+#include "documents/messages.h"
+#include "documents/struct_reader.h"
+#include "json/writer.h"
+
+namespace orvex::documents {
+namespace {
+
+constexpr std::string_view kIntentFields[] = {"id", "objective", "mode", "version", "constraints"};
+constexpr std::string_view kConstraintFields[] = {"attribute", "operator", "value", "priority"};
+constexpr std::string_view kActionFields[] = {"params"};
+constexpr std::string_view kStateFields[] = {"values"};
+
+constexpr StructShape kIntentShape{kIntentFields, 5, messages::kIntent, messages::kIntentLength};
+constexpr StructShape kConstraintShape{kConstraintFields, 4, messages::kConstraint, messages::kConstraintLength};
+constexpr StructShape kActionShape{kActionFields, 1, messages::kProposedAction, messages::kProposedActionLength};
+constexpr StructShape kStateShape{kStateFields, 1, messages::kState, messages::kStateLength};
+
+// Any JSON value held as text: a string's content, or the compact text of
+// anything else.
+bool read_objective(json::Reader& r, std::string& out) {
+  r.skip_whitespace();
+  if (!r.at_end() && r.peek() == '"') return r.read_string(out);
+  json::JsonValue value;
+  if (!r.read_value(value)) return false;
+  out = json::write_compact(value);
+  return true;
+}
+
+// A JSON object whose members map keys to any values.
+bool read_map(json::Reader& r, json::Object& out) {
+  r.skip_whitespace();
+  if (r.at_end()) return r.fail_here(json::messages::kEofWhileParsingValue);
+  if (r.peek() != '{') return r.fail_invalid_type(messages::kExpectedMap);
+  return r.read_object_members(out);
+}
+
+bool read_priority(json::Reader& r, std::int32_t& out) {
+  r.skip_whitespace();
+  if (r.at_end()) return r.fail_here(json::messages::kEofWhileParsingValue);
+  unsigned char c = r.peek();
+  if (c != '-' && (c < '0' || c > '9')) return r.fail_invalid_type(messages::kExpectedI32);
+  json::JsonValue number;
+  if (!r.read_number(number)) return false;
+  constexpr auto kMax = std::numeric_limits<std::int32_t>::max();
+  constexpr auto kMin = std::numeric_limits<std::int32_t>::min();
+  switch (number.number_kind()) {
+    case json::NumberKind::Unsigned:
+      if (number.as_unsigned() > static_cast<std::uint64_t>(kMax)) {
+        return r.fail_invalid_value(number, messages::kExpectedI32);
+      }
+      out = static_cast<std::int32_t>(number.as_unsigned());
+      return true;
+    case json::NumberKind::Negative:
+      if (number.as_negative() < kMin) return r.fail_invalid_value(number, messages::kExpectedI32);
+      out = static_cast<std::int32_t>(number.as_negative());
+      return true;
+    case json::NumberKind::Float:
+      break;
+  }
+  std::string m = json::messages::kInvalidTypePrefix;
+  json::append_description(number, m);
+  m += json::messages::kExpectedInfix;
+  m += messages::kExpectedI32;
+  return r.fail_here(std::move(m));
+}
+
+bool read_constraint(json::Reader& r, Constraint& c) {
+  return read_struct(r, kConstraintShape, [&](int field) {
+    switch (field) {
+      case 0: return read_text(r, c.attribute);
+      case 1: return read_text(r, c.operator_text);
+      case 2: return r.read_value(c.value);
+      default: return read_priority(r, c.priority);
+    }
+  });
+}
+
+}  // namespace
+
+Result<Intent> decode_intent(std::string_view text) {
+  return read_document<Intent>(text, [](json::Reader& r, Intent& d) {
+    return read_struct(r, kIntentShape, [&](int field) {
+      switch (field) {
+        case 0: return read_text(r, d.id);
+        case 1: return read_objective(r, d.objective);
+        case 2: return read_text(r, d.mode);
+        case 3: return read_text(r, d.version);
+        default:
+          return read_sequence(r, [&] {
+            d.constraints.emplace_back();
+            return read_constraint(r, d.constraints.back());
+          });
+      }
+    });
+  });
+}
+
+Result<ProposedAction> decode_action(std::string_view text) {
+  return read_document<ProposedAction>(text, [](json::Reader& r, ProposedAction& d) {
+    return read_struct(r, kActionShape, [&](int) { return read_map(r, d.params); });
+  });
+}
+
+Result<State> decode_state(std::string_view text) {
+  return read_document<State>(text, [](json::Reader& r, State& d) {
+    return read_struct(r, kStateShape, [&](int) { return read_map(r, d.values); });
+  });
+}
+
+}  // namespace orvex::documents

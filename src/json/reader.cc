@@ -1,0 +1,272 @@
+#include "json/reader.h"
+
+#include <charconv>
+#include <vector>
+
+#include "json/float_text.h"
+#include "json/messages.h"
+#include "json/quoted_text.h"
+
+namespace orvex::json {
+
+bool Reader::fail_at(std::string message, std::size_t offset) {
+  error_.message = std::move(message);
+  error_.offset = offset;
+  return false;
+}
+
+bool Reader::enter_nesting() {
+  if (--budget_ == 0) return fail_peeked(messages::kRecursionLimitExceeded);
+  return true;
+}
+
+void append_description(const JsonValue& found, std::string& out) {
+  char digits[24];
+  switch (found.type()) {
+    case Type::Null: out += messages::kFoundNull; return;
+    case Type::Boolean: out += found.as_bool() ? messages::kFoundTrue : messages::kFoundFalse; return;
+    case Type::String:
+      out += messages::kFoundStringPrefix;
+      append_quoted_text(found.as_string(), out);
+      return;
+    case Type::Array: out += messages::kFoundSequence; return;
+    case Type::Object: out += messages::kFoundMap; return;
+    case Type::Number: break;
+  }
+  switch (found.number_kind()) {
+    case NumberKind::Unsigned: {
+      auto r = std::to_chars(digits, digits + sizeof digits, found.as_unsigned());
+      out += messages::kFoundIntegerPrefix;
+      out.append(digits, r.ptr);
+      break;
+    }
+    case NumberKind::Negative: {
+      auto r = std::to_chars(digits, digits + sizeof digits, found.as_negative());
+      out += messages::kFoundIntegerPrefix;
+      out.append(digits, r.ptr);
+      break;
+    }
+    case NumberKind::Float:
+      out += messages::kFoundFloatPrefix;
+      append_float_text(found.as_float(), out);
+      break;
+  }
+  out += '`';
+}
+
+namespace {
+
+std::string mismatch_message(const char* prefix, const JsonValue& found, std::string_view expected) {
+  std::string message = prefix;
+  append_description(found, message);
+  message += messages::kExpectedInfix;
+  message += expected;
+  return message;
+}
+
+}  // namespace
+
+bool Reader::fail_invalid_type(std::string_view expected) {
+  if (at_end()) return fail_here(messages::kEofWhileParsingValue);
+  JsonValue found;
+  if (peek() == '[') {
+    found = JsonValue::array({});
+  } else if (peek() == '{') {
+    found = JsonValue::object({});
+  } else if (!read_value(found)) {
+    return false;
+  }
+  return fail_here(mismatch_message(messages::kInvalidTypePrefix, found, expected));
+}
+
+bool Reader::fail_invalid_value(const JsonValue& found, std::string_view expected) {
+  return fail_here(mismatch_message(messages::kInvalidValuePrefix, found, expected));
+}
+
+bool Reader::read_literal(std::string_view rest) {
+  advance();  // first letter, already matched
+  for (char expected : rest) {
+    if (at_end()) return fail_here(messages::kEofWhileParsingValue);
+    char c = static_cast<char>(peek());
+    advance();
+    if (c != expected) return fail_here(messages::kExpectedIdent);
+  }
+  return true;
+}
+
+bool Reader::read_value(JsonValue& out) {
+  skip_whitespace();
+  if (at_end()) return fail_here(messages::kEofWhileParsingValue);
+  switch (peek()) {
+    case 'n':
+      if (!read_literal("ull")) return false;
+      out = JsonValue();
+      return true;
+    case 't':
+      if (!read_literal("rue")) return false;
+      out = JsonValue::boolean(true);
+      return true;
+    case 'f':
+      if (!read_literal("alse")) return false;
+      out = JsonValue::boolean(false);
+      return true;
+    case '"': {
+      std::string s;
+      if (!read_string(s)) return false;
+      out = JsonValue::string(std::move(s));
+      return true;
+    }
+    case '[': return read_array(out);
+    case '{': {
+      Object members;
+      if (!read_object_members(members)) return false;
+      out = JsonValue::object(std::move(members));
+      return true;
+    }
+    case '-':
+    case '0': case '1': case '2': case '3': case '4':
+    case '5': case '6': case '7': case '8': case '9':
+      return read_number(out);
+    default:
+      return fail_peeked(messages::kExpectedValue);
+  }
+}
+
+bool Reader::read_array(JsonValue& out) {
+  if (!enter_nesting()) return false;
+  advance();
+  Array elements;
+  skip_whitespace();
+  if (at_end()) return fail_here(messages::kEofWhileParsingList);
+  if (peek() != ']') {
+    for (;;) {
+      elements.emplace_back();
+      if (!read_value(elements.back())) return false;
+      skip_whitespace();
+      if (at_end()) return fail_here(messages::kEofWhileParsingList);
+      if (peek() == ']') break;
+      if (peek() != ',') return fail_peeked(messages::kExpectedListCommaOrEnd);
+      advance();
+      skip_whitespace();
+      if (at_end()) return fail_here(messages::kEofWhileParsingValue);
+      if (peek() == ']') return fail_peeked(messages::kTrailingComma);
+    }
+  }
+  advance();  // ']'
+  leave_nesting();
+  out = JsonValue::array(std::move(elements));
+  return true;
+}
+
+bool Reader::read_object_members(Object& out) {
+  if (!enter_nesting()) return false;
+  advance();
+  std::vector<Member> members;
+  skip_whitespace();
+  if (at_end()) return fail_here(messages::kEofWhileParsingObject);
+  if (peek() != '}') {
+    for (;;) {
+      if (peek() != '"') return fail_peeked(messages::kKeyMustBeAString);
+      members.emplace_back();
+      Member& m = members.back();
+      if (!read_string(m.key)) return false;
+      skip_whitespace();
+      if (at_end()) return fail_here(messages::kEofWhileParsingObject);
+      if (peek() != ':') return fail_peeked(messages::kExpectedColon);
+      advance();
+      if (!read_value(m.value)) return false;
+      skip_whitespace();
+      if (at_end()) return fail_here(messages::kEofWhileParsingObject);
+      if (peek() == '}') break;
+      if (peek() != ',') return fail_peeked(messages::kExpectedObjectCommaOrEnd);
+      advance();
+      skip_whitespace();
+      if (at_end()) return fail_here(messages::kEofWhileParsingValue);
+      if (peek() == '}') return fail_peeked(messages::kTrailingComma);
+    }
+  }
+  advance();  // '}'
+  leave_nesting();
+  out = make_object(std::move(members));
+  return true;
+}
+
+bool Reader::skip_value() {
+  // Open containers of the skipped value, innermost last: an explicit stack
+  // instead of recursion, so no depth of brackets can overflow ours.
+  std::string open;
+  for (;;) {
+    // A value is due here.
+    skip_whitespace();
+    if (at_end()) return fail_here(messages::kEofWhileParsingValue);
+    bool opened = false;
+    switch (peek()) {
+      case 'n': if (!read_literal("ull")) return false; break;
+      case 't': if (!read_literal("rue")) return false; break;
+      case 'f': if (!read_literal("alse")) return false; break;
+      case '"': if (!skip_string()) return false; break;
+      case '-':
+      case '0': case '1': case '2': case '3': case '4':
+      case '5': case '6': case '7': case '8': case '9':
+        if (!skip_number()) return false;
+        break;
+      case '[':
+      case '{':
+        open.push_back(static_cast<char>(peek()));
+        advance();
+        opened = true;
+        break;
+      default:
+        return fail_peeked(messages::kExpectedValue);
+    }
+    // Close what ends here; stop at a comma that continues a container.
+    bool after_value = !opened;
+    for (;;) {
+      if (open.empty()) return true;
+      char frame = open.back();
+      skip_whitespace();
+      if (at_end()) {
+        return fail_here(frame == '[' ? messages::kEofWhileParsingList : messages::kEofWhileParsingObject);
+      }
+      unsigned char c = peek();
+      if (c == (frame == '[' ? ']' : '}')) {
+        advance();
+        open.pop_back();
+        after_value = true;
+        continue;
+      }
+      if (after_value) {
+        if (c != ',') {
+          return fail_peeked(frame == '[' ? messages::kExpectedListCommaOrEnd : messages::kExpectedObjectCommaOrEnd);
+        }
+        advance();
+      }
+      break;
+    }
+    if (open.back() == '{') {
+      skip_whitespace();
+      if (at_end()) return fail_here(messages::kEofWhileParsingValue);
+      if (peek() != '"') return fail_peeked(messages::kKeyMustBeAString);
+      if (!skip_string()) return false;
+      skip_whitespace();
+      if (at_end()) return fail_here(messages::kEofWhileParsingObject);
+      if (peek() != ':') return fail_peeked(messages::kExpectedColon);
+      advance();
+    }
+  }
+}
+
+bool Reader::finish() {
+  skip_whitespace();
+  if (!at_end()) return fail_peeked(messages::kTrailingCharacters);
+  return true;
+}
+
+Result<JsonValue> read_json(std::string_view text) {
+  Reader reader(text);
+  JsonValue value;
+  if (!reader.read_value(value) || !reader.finish()) return Failure::ordinary(reader.error_text());
+  return value;
+}
+
+}  // namespace orvex::json

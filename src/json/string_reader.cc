@@ -1,0 +1,145 @@
+// Strings: escapes, surrogate pairs, and the relaxed check of strings that
+// are only skipped.
+#include <cstring>
+
+#include "json/messages.h"
+#include "json/reader.h"
+
+namespace orvex::json {
+namespace {
+
+int hex_value(unsigned char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+void append_utf8(std::uint32_t cp, std::string& out) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+bool is_plain(unsigned char c) { return c != '"' && c != '\\' && c >= 0x20; }
+
+}  // namespace
+
+// Cursor just past "\u": takes four hex digits.
+bool Reader::read_hex_escape(std::uint32_t& unit) {
+  if (end_ - cur_ < 4) {
+    cur_ = end_;
+    return fail_here(messages::kEofWhileParsingString);
+  }
+  std::uint32_t value = 0;
+  bool valid = true;
+  for (int i = 0; i < 4; ++i) {
+    int h = hex_value(static_cast<unsigned char>(cur_[i]));
+    if (h < 0) valid = false;
+    value = value * 16 + static_cast<std::uint32_t>(h < 0 ? 0 : h);
+  }
+  cur_ += 4;
+  if (!valid) return fail_here(messages::kInvalidEscape);
+  unit = value;
+  return true;
+}
+
+// Cursor just past "\u": one character, or a surrogate pair of two escapes.
+bool Reader::read_unicode_escape(std::string& out) {
+  std::uint32_t unit = 0;
+  if (!read_hex_escape(unit)) return false;
+  if (unit >= 0xDC00 && unit <= 0xDFFF) return fail_here(messages::kLoneLeadingSurrogate);
+  if (unit < 0xD800 || unit > 0xDBFF) {
+    append_utf8(unit, out);
+    return true;
+  }
+  if (at_end()) return fail_here(messages::kEofWhileParsingString);
+  if (peek() != '\\') {
+    advance();
+    return fail_here(messages::kUnexpectedEndOfHexEscape);
+  }
+  advance();
+  if (at_end()) return fail_here(messages::kEofWhileParsingString);
+  if (peek() != 'u') {
+    advance();
+    return fail_here(messages::kUnexpectedEndOfHexEscape);
+  }
+  advance();
+  std::uint32_t low = 0;
+  if (!read_hex_escape(low)) return false;
+  if (low < 0xDC00 || low > 0xDFFF) return fail_here(messages::kLoneLeadingSurrogate);
+  append_utf8(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00), out);
+  return true;
+}
+
+bool Reader::read_string(std::string& out) {
+  out.clear();
+  advance();  // opening quote
+  for (;;) {
+    const char* run = cur_;
+    while (cur_ != end_ && is_plain(static_cast<unsigned char>(*cur_))) ++cur_;
+    out.append(run, static_cast<std::size_t>(cur_ - run));
+    if (at_end()) return fail_here(messages::kEofWhileParsingString);
+    unsigned char c = peek();
+    advance();
+    if (c == '"') return true;
+    if (c != '\\') return fail_here(messages::kControlCharacter);
+    if (at_end()) return fail_here(messages::kEofWhileParsingString);
+    unsigned char e = peek();
+    advance();
+    switch (e) {
+      case '"': out += '"'; break;
+      case '\\': out += '\\'; break;
+      case '/': out += '/'; break;
+      case 'b': out += '\b'; break;
+      case 'f': out += '\f'; break;
+      case 'n': out += '\n'; break;
+      case 'r': out += '\r'; break;
+      case 't': out += '\t'; break;
+      case 'u':
+        if (!read_unicode_escape(out)) return false;
+        break;
+      default:
+        return fail_here(messages::kInvalidEscape);
+    }
+  }
+}
+
+bool Reader::skip_string() {
+  advance();  // opening quote
+  for (;;) {
+    while (cur_ != end_ && is_plain(static_cast<unsigned char>(*cur_))) ++cur_;
+    if (at_end()) return fail_here(messages::kEofWhileParsingString);
+    unsigned char c = peek();
+    if (c == '"') {
+      advance();
+      return true;
+    }
+    // A control character in a skipped string is reported before it.
+    if (c != '\\') return fail_here(messages::kControlCharacter);
+    advance();
+    if (at_end()) return fail_here(messages::kEofWhileParsingString);
+    unsigned char e = peek();
+    advance();
+    if (e == 'u') {
+      std::uint32_t unused = 0;
+      if (!read_hex_escape(unused)) return false;
+    } else if (std::strchr("\"\\/bfnrt", e) == nullptr || e == 0) {
+      return fail_here(messages::kInvalidEscape);
+    }
+  }
+}
+
+}  // namespace orvex::json
