@@ -1,8 +1,49 @@
-// Temporary: replaced by the decision itself.
 #include "validation/validate.h"
 
+#include <string>
+#include <utility>
+
+#include "audit/audit_record.h"
+#include "documents/validation_documents.h"
+#include "validation/constraints.h"
+#include "validation/daily_spend.h"
+#include "validation/messages.h"
+#include "validation/verdict.h"
+
 namespace orvex::validation {
-Result<bool> validate_intent_json(std::string_view, std::string_view, std::string_view) {
-  return Failure::ordinary("validate_intent_json is not built yet");
+namespace {
+
+// A reading error of one document, named by the document it came from.
+Failure unreadable(std::string_view prefix, const Failure& reading_error) {
+  std::string text(prefix);
+  text += reading_error.message;
+  return Failure::ordinary(std::move(text));
 }
+
+}  // namespace
+
+Result<bool> validate_intent_json(std::string_view intent_json, std::string_view action_json,
+                                  std::string_view state_json) {
+  // Decoded one after the other, so only the first malformed document is
+  // reported; nothing is recorded for a call that ends here.
+  const Result<documents::Intent> intent = documents::decode_intent(intent_json);
+  if (!intent.ok()) return unreadable(messages::kInvalidIntent, intent.failure());
+  const Result<documents::ProposedAction> action = documents::decode_action(action_json);
+  if (!action.ok()) return unreadable(messages::kInvalidAction, action.failure());
+  const Result<documents::State> state = documents::decode_state(state_json);
+  if (!state.ok()) return unreadable(messages::kInvalidState, state.failure());
+
+  // The spend rule comes first, so its denial wins over any ordinary one.
+  Verdict verdict = check_daily_spend(intent.value(), action.value(), state.value());
+  if (verdict.allowed) verdict = evaluate_constraints(intent.value(), action.value());
+
+  // Recorded before the caller learns it; without a signing key the
+  // decision is reported to nobody.
+  Result<Unit> recorded = audit::append_audit_record(intent.value(), action.value(), verdict);
+  if (!recorded.ok()) return std::move(recorded).failure();
+
+  if (verdict.allowed) return true;
+  return Failure::ordinary(std::move(verdict.reason));
+}
+
 }  // namespace orvex::validation
