@@ -1,0 +1,42 @@
+# `make demo` and `make test` each set up everything they need on a fresh
+# machine: system packages, a virtual environment, and the build.
+PYTHON ?= python3
+VENV := .venv
+VPY := $(VENV)/bin/python
+CPP_BUILD := build/cpp
+
+.PHONY: all setup system-deps venv install demo test test-cpp test-python clean
+
+all: install
+
+system-deps:
+	./tools/install_system_deps.sh
+
+$(VENV)/bin/python:
+	$(PYTHON) -m venv $(VENV)
+
+venv: system-deps $(VENV)/bin/python
+	$(VPY) -m pip install -q "pytest>=7" "hypothesis>=6" "cryptography>=41"
+
+# Builds the extension module with the project's own build backend and
+# installs it into the virtual environment (incremental: build/ keeps state).
+install: venv
+	$(VPY) -m pip install -q .
+
+setup: install
+
+demo: install
+	$(VPY) examples/agent_guard.py
+
+test-cpp: system-deps
+	cmake -S . -B $(CPP_BUILD) -DORVEX_BUILD_TESTS=ON -DORVEX_BUILD_MODULE=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(CPP_BUILD) -j2
+	ctest --test-dir $(CPP_BUILD) --output-on-failure -j2
+
+test-python: install
+	$(VPY) -m pytest -q tests
+
+test: test-cpp test-python
+
+clean:
+	rm -rf build $(VENV)
