@@ -1,0 +1,34 @@
+// Binding of a call's arguments to a function's parameters, and their
+// conversion to UTF-8 texts.
+#pragma once
+
+#include "module/py_ref.h"
+
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "module/fallible.h"
+#include "module/owned_text.h"
+
+namespace orvex::module {
+
+// The call signature of one module function. Every parameter may be passed
+// by position or by keyword, all are required, and no other argument is
+// accepted. The function belongs to no class, so its display name in
+// messages is its name followed by "()".
+struct Signature {
+  std::string_view function_name;
+  std::span<const std::string_view> parameters;
+};
+
+// Binds a positional tuple and an optional keyword dictionary to the
+// parameters of `signature`, then converts each bound str to its UTF-8 text,
+// in parameter order. The first failure wins, in this order: too many
+// positional arguments, an unknown or repeated keyword, missing arguments,
+// then the first argument that is not a str or cannot be encoded.
+// On success the texts are in parameter order.
+Fallible<std::vector<OwnedText>> bind_arguments(const Signature& signature, PyObject* args,
+                                                PyObject* kwargs);
+
+}  // namespace orvex::module
