@@ -1,0 +1,152 @@
+// The module's one exported entry point and its three functions.
+#include "module/py_ref.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "fingerprint/fingerprint.h"
+#include "module/binding.h"
+#include "module/call_frame.h"
+#include "module/messages.h"
+#include "module/names.h"
+#include "module/object_text.h"
+#include "module/results.h"
+#include "validation/validate.h"
+
+namespace orvex::module {
+namespace {
+
+constexpr char kValidateName[] = "validate_intent_json";
+constexpr char kGenerateName[] = "generate_logic_fingerprint";
+constexpr char kVerifyName[] = "verify_logic_fingerprint";
+constexpr char kInitPlace[] = "PyInit_orvex_core";
+
+constexpr std::string_view kValidateParameters[] = {"intent_json", "action_json", "state_json"};
+constexpr std::string_view kGenerateParameters[] = {"manifest_json"};
+constexpr std::string_view kVerifyParameters[] = {"manifest_json", "expected_fingerprint"};
+
+constexpr Signature kValidateSignature{kValidateName, kValidateParameters};
+constexpr Signature kGenerateSignature{kGenerateName, kGenerateParameters};
+constexpr Signature kVerifySignature{kVerifyName, kVerifyParameters};
+
+PyObject* validate_intent_json(PyObject*, PyObject* args, PyObject* kwargs) {
+  return run_entry(kValidateName, [&]() -> Fallible<PyRef> {
+    Fallible<std::vector<OwnedText>> texts = bind_arguments(kValidateSignature, args, kwargs);
+    if (!texts.ok()) return std::move(texts).error();
+    const std::vector<OwnedText>& in = texts.value();
+    return to_python(validation::validate_intent_json(in[0].view(), in[1].view(), in[2].view()));
+  });
+}
+
+PyObject* generate_logic_fingerprint(PyObject*, PyObject* args, PyObject* kwargs) {
+  return run_entry(kGenerateName, [&]() -> Fallible<PyRef> {
+    Fallible<std::vector<OwnedText>> texts = bind_arguments(kGenerateSignature, args, kwargs);
+    if (!texts.ok()) return std::move(texts).error();
+    return to_python(fingerprint::generate_logic_fingerprint(texts.value()[0].view()));
+  });
+}
+
+PyObject* verify_logic_fingerprint(PyObject*, PyObject* args, PyObject* kwargs) {
+  return run_entry(kVerifyName, [&]() -> Fallible<PyRef> {
+    Fallible<std::vector<OwnedText>> texts = bind_arguments(kVerifySignature, args, kwargs);
+    if (!texts.ok()) return std::move(texts).error();
+    const std::vector<OwnedText>& in = texts.value();
+    return to_python(fingerprint::verify_logic_fingerprint(in[0].view(), in[1].view()));
+  });
+}
+
+// PyMethodDef stores every calling convention under one pointer type.
+template <PyObject* (*Function)(PyObject*, PyObject*, PyObject*)>
+PyCFunction as_method() {
+  return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Function));
+}
+
+// Registered in this order. Each documentation text is only a signature line
+// in the interpreter's text-signature form, so the interpreter derives the
+// parameter names from it and shows no further docstring.
+PyMethodDef function_table[] = {
+    {kValidateName, as_method<validate_intent_json>(), METH_VARARGS | METH_KEYWORDS,
+     "validate_intent_json(intent_json, action_json, state_json)\n--\n\n"},
+    {kGenerateName, as_method<generate_logic_fingerprint>(), METH_VARARGS | METH_KEYWORDS,
+     "generate_logic_fingerprint(manifest_json)\n--\n\n"},
+    {kVerifyName, as_method<verify_logic_fingerprint>(), METH_VARARGS | METH_KEYWORDS,
+     "verify_logic_fingerprint(manifest_json, expected_fingerprint)\n--\n\n"},
+};
+
+// Single-phase initialisation; the functions are added by the initialiser,
+// so the definition carries no method table. An empty documentation text
+// makes __doc__ "" rather than None.
+PyModuleDef module_definition = {
+    PyModuleDef_HEAD_INIT, "orvex_core", "", 0, nullptr, nullptr, nullptr, nullptr, nullptr,
+};
+
+// The module made by the first successful initialisation, kept for the life
+// of the process. The module keeps no state of its own, but a second module
+// object is refused all the same so that there is only ever one.
+PyObject* created_module = nullptr;
+
+// The module's __all__ list; made empty and set when the module has none.
+Fallible<PyRef> all_list(PyObject* module) {
+  PyObject* key = interned(Name::kAll);
+  if (key == nullptr) return PendingError::fetch();
+  PyRef all = PyRef::steal(PyObject_GetAttr(module, key));
+  if (all) {
+    if (is_list(all.get())) return all;
+    return PendingError::deferred(
+        PyExc_TypeError, messages::fill_message(messages::kCannotConvert,
+                                                {qualified_type_name(all.get()), messages::kListTarget}));
+  }
+  PendingError error = PendingError::fetch();
+  if (!error.matches(PyExc_AttributeError)) return error;
+  PyRef list = PyRef::steal(PyList_New(0));
+  if (!list) return PendingError::fetch();
+  if (PyObject_SetAttr(module, key, list.get()) < 0) return PendingError::fetch();
+  return list;
+}
+
+// Creates the function of `method`, lists its name in __all__ and sets it on
+// the module. Returns the failure, or nothing on success.
+std::optional<PendingError> add_function(PyObject* module, PyMethodDef* method) {
+  PyRef module_name = PyRef::steal(PyModule_GetNameObject(module));
+  if (!module_name) return PendingError::fetch();
+  PyRef function = PyRef::steal(PyCFunction_NewEx(method, module, module_name.get()));
+  if (!function) return PendingError::fetch();
+  PyObject* name_key = interned(Name::kName);
+  if (name_key == nullptr) return PendingError::fetch();
+  PyRef name = PyRef::steal(PyObject_GetAttr(function.get(), name_key));
+  if (!name) return PendingError::fetch();
+  Fallible<PyRef> all = all_list(module);
+  if (!all.ok()) return std::move(all).error();
+  if (PyList_Append(all.value().get(), name.get()) < 0) {
+    // Our own fresh list refused an append: an internal fault, not the
+    // importer's error.
+    const std::string reason = PendingError::fetch().text();
+    return PendingError::abort(messages::fill_message(messages::kAppendToAll, {reason}));
+  }
+  if (PyObject_SetAttr(module, name.get(), function.get()) < 0) return PendingError::fetch();
+  return std::nullopt;
+}
+
+Fallible<PyRef> create_module() {
+  if (created_module != nullptr) {
+    return PendingError::deferred(PyExc_ImportError, std::string(messages::kInitializedTwice));
+  }
+  PyRef module = PyRef::steal(PyModule_Create2(&module_definition, PYTHON_ABI_VERSION));
+  if (!module) return PendingError::fetch();
+  for (PyMethodDef& method : function_table) {
+    if (std::optional<PendingError> error = add_function(module.get(), &method)) {
+      return *std::move(error);
+    }
+  }
+  created_module = PyRef::borrow(module.get()).release();
+  return module;
+}
+
+}  // namespace
+}  // namespace orvex::module
+
+PyMODINIT_FUNC PyInit_orvex_core() {
+  return orvex::module::run_entry(orvex::module::kInitPlace, orvex::module::create_module);
+}
