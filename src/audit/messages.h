@@ -1,0 +1,46 @@
+// The fixed texts of the signed audit trail: failure texts of the signing
+// key, the log file's name, and the member names and result words of the
+// signed text and the record. Callers and tests use these names, never
+// copies of the texts.
+#pragma once
+
+#include <string_view>
+
+namespace orvex::audit::messages {
+
+// The environment variable that holds the signing seed as hexadecimal text.
+inline constexpr const char* kSeedVariable = "ORVEX_SEED";
+
+// Each failure text is "<message>: <detail>".
+inline constexpr std::string_view kSeedMissing = "Veltrane requires ORVEX_SEED for integrity.: NotPresent";
+// Followed by the value as a quoted debug string and kNotUnicodeEnd.
+inline constexpr std::string_view kSeedNotUnicodeStart = "Veltrane requires ORVEX_SEED for integrity.: NotUnicode(";
+inline constexpr std::string_view kSeedNotUnicodeEnd = ")";
+inline constexpr std::string_view kSeedOddLength = "Invalid ORVEX_SEED; expected hex string.: OddLength";
+// Followed by a character literal, kBadHexIndex, the decimal index, kBadHexEnd.
+inline constexpr std::string_view kSeedBadHexStart = "Invalid ORVEX_SEED; expected hex string.: InvalidHexCharacter { c: ";
+inline constexpr std::string_view kSeedBadHexIndex = ", index: ";
+inline constexpr std::string_view kSeedBadHexEnd = " }";
+inline constexpr std::string_view kSeedWrongLength =
+    "Invalid ORVEX_SEED length; expected 32 bytes.: TryFromSliceError(())";
+
+// Resolved against the working directory at the time of each record.
+inline constexpr const char* kLogFileName = "orvex_audit.log";
+
+inline constexpr std::string_view kResultPass = "PASS";
+inline constexpr std::string_view kResultFail = "FAIL";
+
+// Member names shared by the signed text and the record.
+inline constexpr std::string_view kTimestamp = "timestamp";
+inline constexpr std::string_view kIntentId = "intent_id";
+inline constexpr std::string_view kObjective = "objective";
+inline constexpr std::string_view kMode = "mode";
+inline constexpr std::string_view kVersion = "version";
+inline constexpr std::string_view kActionParams = "action_params";
+inline constexpr std::string_view kResult = "result";
+inline constexpr std::string_view kReason = "reason";
+// Members of the record only.
+inline constexpr std::string_view kPublicKey = "public_key";
+inline constexpr std::string_view kSignature = "signature";
+
+}  // namespace orvex::audit::messages
