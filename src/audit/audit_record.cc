@@ -1,0 +1,31 @@
+#include "audit/audit_record.h"
+
+#include <string>
+
+#include "audit/log_file.h"
+#include "audit/messages.h"
+#include "audit/record_text.h"
+#include "audit/signing_key.h"
+#include "audit/timestamp.h"
+#include "common/hex.h"
+
+namespace orvex::audit {
+
+Result<Unit> append_audit_record(const documents::Intent& intent, const documents::ProposedAction& action,
+                                 const validation::Verdict& verdict) {
+  // The key comes first: without it nothing of the record is made and the
+  // log file is not touched.
+  Result<AuditKeyPair> key = load_signing_key();
+  if (!key.ok()) return std::move(key).failure();
+  const AuditKeyPair& pair = key.value();
+
+  const std::string timestamp = now_rfc3339();
+  const std::string signed_text = build_signed_text(intent, action, verdict, timestamp);
+  const std::string public_key_hex = lowercase_hex(pair.public_key());
+  const std::string signature_hex = lowercase_hex(pair.sign(signed_text));
+  const std::string record = build_record_text(intent, action, verdict, timestamp, public_key_hex, signature_hex);
+  append_line(messages::kLogFileName, record);
+  return Unit{};
+}
+
+}  // namespace orvex::audit

@@ -1,0 +1,28 @@
+// The two texts of one audit record, built without any I/O so that they can
+// be checked against a fixed clock: the signed text (members in ascending
+// key order) and the record line (members in the record's own order).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "documents/validation_documents.h"
+#include "validation/verdict.h"
+
+namespace orvex::audit {
+
+// The compact object {"action_params","intent_id","mode","objective",
+// "reason","result","timestamp","version"} whose UTF-8 bytes are signed.
+// `reason` is null and `result` "PASS" for an allowed verdict; a denied one
+// gives "FAIL" and its reason text.
+std::string build_signed_text(const documents::Intent& intent, const documents::ProposedAction& action,
+                              const validation::Verdict& verdict, std::string_view timestamp);
+
+// The compact record, without its line feed: timestamp, intent_id,
+// objective, mode, version, action_params, result, reason, public_key,
+// signature, in that order. The two hex texts are written as given.
+std::string build_record_text(const documents::Intent& intent, const documents::ProposedAction& action,
+                              const validation::Verdict& verdict, std::string_view timestamp,
+                              std::string_view public_key_hex, std::string_view signature_hex);
+
+}  // namespace orvex::audit
