@@ -1,0 +1,252 @@
+"""The signed audit log as a caller sees it: one line per decision, members in
+the record's order, a signature that checks out from the line alone, and a
+file that only grows, also under several writing processes at once."""
+
+import json
+import os
+import subprocess
+import sys
+import textwrap
+
+import pytest
+from cryptography.exceptions import InvalidSignature
+from cryptography.hazmat.primitives.asymmetric.ed25519 import Ed25519PublicKey
+
+import orvex_core
+
+# RFC 8032 section 7.1, test 1: the public key is known independently.
+SEED = "9d61b19deffd5a60ba844af492ec2cc44449c5697b326919703bac031cae7f60"
+PUBLIC_KEY = "d75a980182b10ab7d54bfed3c964073a0ee172f3daa62325af021a68f707511a"
+OTHER_SEED = "00" * 32
+LOG_NAME = "orvex_audit.log"
+
+RECORD_ORDER = ["timestamp", "intent_id", "objective", "mode", "version",
+                "action_params", "result", "reason", "public_key", "signature"]
+SIGNED_MEMBERS = sorted(RECORD_ORDER[:8])
+
+EXAMPLE_REASON = "Constraint violation: amount <= Number(100)"
+
+
+def intent_text(constraints=(), intent_id="intent-42", objective="Restock office supplies"):
+    return json.dumps({"id": intent_id, "objective": objective, "mode": "strict", "version": "1.2",
+                       "constraints": [{"attribute": a, "operator": o, "value": v, "priority": 0}
+                                       for a, o, v in constraints]})
+
+
+def example_documents():
+    """The worked example: denied, params given unsorted at two depths."""
+    action = '{"params":{"vendor":"vendor-9","amount":150,"meta":{"z":1,"a":[true,null]}}}'
+    return intent_text([("amount", "<=", 100)]), action, '{"values":{}}'
+
+
+def decide(*documents):
+    """True, or the text of the ValueError raised."""
+    try:
+        assert orvex_core.validate_intent_json(*documents) is True
+        return True
+    except ValueError as error:
+        return error.args[0]
+
+
+def raw_members(line):
+    """The members of a compact record line as (key, raw value text), in line order."""
+    decoder = json.JSONDecoder()
+    assert line[0] == "{" and line[-1] == "}"
+    members, at = [], 1
+    while True:
+        key, at = decoder.raw_decode(line, at)
+        assert line[at] == ":"
+        start = at + 1
+        _, at = decoder.raw_decode(line, start)
+        members.append((key, line[start:at]))
+        if line[at] == "}":
+            assert at == len(line) - 1
+            return members
+        assert line[at] == ","
+        at += 1
+
+
+def signed_text(members):
+    """The text a verifier rebuilds: the eight members in ascending key order."""
+    raw = dict(members)
+    return "{" + ",".join('"%s":%s' % (key, raw[key]) for key in SIGNED_MEMBERS) + "}"
+
+
+def verifies(text, members):
+    raw = dict(members)
+    key = Ed25519PublicKey.from_public_bytes(bytes.fromhex(json.loads(raw["public_key"])))
+    try:
+        key.verify(bytes.fromhex(json.loads(raw["signature"])), text.encode("utf-8"))
+        return True
+    except InvalidSignature:
+        return False
+
+
+def log_lines(directory):
+    path = directory / LOG_NAME
+    if not path.exists():
+        return []
+    data = path.read_bytes()
+    assert data.endswith(b"\n") and b"\r" not in data
+    return data.decode("utf-8").split("\n")[:-1]
+
+
+@pytest.fixture
+def workdir(tmp_path, monkeypatch):
+    monkeypatch.setenv("ORVEX_SEED", SEED)
+    monkeypatch.chdir(tmp_path)
+    return tmp_path
+
+
+# --- The record and its signature -------------------------------------------
+
+
+def test_worked_example_line(workdir):
+    assert decide(*example_documents()) == EXAMPLE_REASON
+    [line] = log_lines(workdir)
+    members = raw_members(line)
+    assert [key for key, _ in members] == RECORD_ORDER
+    raw = dict(members)
+    assert raw["action_params"] == '{"amount":150,"meta":{"a":[true,null],"z":1},"vendor":"vendor-9"}'
+    assert raw["public_key"] == '"%s"' % PUBLIC_KEY
+    timestamp = json.loads(raw["timestamp"])
+    assert signed_text(members) == (
+        '{"action_params":{"amount":150,"meta":{"a":[true,null],"z":1},"vendor":"vendor-9"},'
+        '"intent_id":"intent-42","mode":"strict","objective":"Restock office supplies",'
+        '"reason":"Constraint violation: amount <= Number(100)","result":"FAIL",'
+        '"timestamp":"%s","version":"1.2"}' % timestamp)
+    assert verifies(signed_text(members), members)
+
+
+def test_record_order_is_not_what_is_signed(workdir):
+    decide(*example_documents())
+    members = raw_members(log_lines(workdir)[0])
+    in_line_order = "{" + ",".join('"%s":%s' % member for member in members[:8]) + "}"
+    assert not verifies(in_line_order, members)
+
+
+def test_any_changed_byte_of_the_signed_members_fails(workdir):
+    decide(*example_documents())
+    members = raw_members(log_lines(workdir)[0])
+    text = signed_text(members)
+    assert verifies(text, members)
+    for at in range(len(text)):
+        tampered = text[:at] + chr(ord(text[at]) ^ 1) + text[at + 1:]
+        assert not verifies(tampered, members), at
+
+
+def test_allowed_with_empty_params(workdir):
+    assert decide(intent_text(), '{"params":{}}', '{"values":{}}') is True
+    members = raw_members(log_lines(workdir)[0])
+    raw = dict(members)
+    assert (raw["action_params"], raw["result"], raw["reason"]) == ("{}", '"PASS"', "null")
+    assert signed_text(members).startswith('{"action_params":{},"intent_id":')
+    assert verifies(signed_text(members), members)
+
+
+def test_reason_is_the_error_text_and_specials_stay_on_one_line(workdir):
+    attribute = 'say "hi"\\\nnow'
+    documents = (intent_text([(attribute, "==", 1)], intent_id="a\"b", objective="x\ny"),
+                 '{"params":{}}', '{"values":{}}')
+    reason = decide(*documents)
+    assert reason == "Missing required attribute: " + attribute
+    [line] = log_lines(workdir)
+    record = json.loads(line)
+    assert (record["reason"], record["intent_id"], record["objective"]) == (reason, "a\"b", "x\ny")
+    assert verifies(signed_text(raw_members(line)), raw_members(line))
+
+
+def test_same_documents_differ_in_time_and_signature_only(workdir, monkeypatch):
+    documents = example_documents()
+    decide(*documents)
+    decide(*documents)
+    monkeypatch.setenv("ORVEX_SEED", OTHER_SEED)
+    decide(*documents)
+    first, second, third = (dict(raw_members(line)) for line in log_lines(workdir))
+    changing = {"timestamp", "signature"}
+    assert {k: v for k, v in first.items() if k not in changing} == \
+        {k: v for k, v in second.items() if k not in changing}
+    assert third["public_key"] != first["public_key"]
+
+
+def test_letter_case_and_surrounding_white_space_of_the_seed(workdir, monkeypatch):
+    for seed in (SEED.upper(), " \t" + SEED + "\n"):
+        monkeypatch.setenv("ORVEX_SEED", seed)
+        decide(*example_documents())
+    assert [json.loads(line)["public_key"] for line in log_lines(workdir)] == [PUBLIC_KEY, PUBLIC_KEY]
+
+
+# --- Seed failures reach the caller as PanicException ----------------------
+
+
+@pytest.mark.parametrize("seed, expected", [
+    (SEED[:63], "Invalid ORVEX_SEED; expected hex string.: OddLength"),
+    ("0x" + SEED[:62], "Invalid ORVEX_SEED; expected hex string.: InvalidHexCharacter { c: 'x', index: 1 }"),
+    ("\u00e9" + SEED[:62], "Invalid ORVEX_SEED; expected hex string.: InvalidHexCharacter { c: '\u00c3', index: 0 }"),
+    (SEED[:62], "Invalid ORVEX_SEED length; expected 32 bytes.: TryFromSliceError(())"),
+    ("   ", "Invalid ORVEX_SEED length; expected 32 bytes.: TryFromSliceError(())"),
+    (os.fsdecode(b"ab\xff"), 'Veltrane requires ORVEX_SEED for integrity.: NotUnicode("ab\\xFF")'),
+], ids=["odd", "prefix", "non-ascii", "short", "blank", "not-utf8"])
+def test_malformed_seed(tmp_path, monkeypatch, seed, expected):
+    monkeypatch.setenv("ORVEX_SEED", seed)
+    monkeypatch.chdir(tmp_path)
+    with pytest.raises(BaseException) as caught:
+        orvex_core.validate_intent_json(*example_documents())
+    assert type(caught.value).__name__ == "PanicException"
+    assert str(caught.value) == expected
+    assert not (tmp_path / LOG_NAME).exists()
+
+
+# --- The file ---------------------------------------------------------------
+
+
+def test_appends_and_continues_an_unterminated_last_line(workdir):
+    (workdir / LOG_NAME).write_bytes(b"earlier\npartial")
+    decide(*example_documents())
+    data = (workdir / LOG_NAME).read_bytes()
+    assert data.startswith(b"earlier\npartial{\"timestamp\":")
+    assert data.endswith(b"}\n") and data.count(b"\n") == 2
+
+
+def test_directory_in_the_way_loses_the_record_only(workdir):
+    (workdir / LOG_NAME).mkdir()
+    assert decide(*example_documents()) == EXAMPLE_REASON
+    assert decide(intent_text(), '{"params":{}}', '{"values":{}}') is True
+    assert list((workdir / LOG_NAME).iterdir()) == []
+
+
+WRITER = textwrap.dedent("""
+    import sys
+    import orvex_core
+    writer, count = sys.argv[1], int(sys.argv[2])
+    intent = ('{"id":"writer-%s","objective":"load","mode":"strict","version":"1",'
+              '"constraints":[{"attribute":"n","operator":"<=","value":-1,"priority":0}]}' % writer)
+    for n in range(count):
+        action = '{"params":{"n":%d,"pad":"%s"}}' % (n, "x" * (n % 300))
+        try:
+            orvex_core.validate_intent_json(intent, action, '{"values":{}}')
+        except ValueError:
+            pass
+""")
+
+
+def test_concurrent_processes_never_interleave_lines(workdir):
+    writers, count = 4, 2000
+    # The writers import the very module under test, wherever it was found.
+    module_dir = os.path.dirname(os.path.abspath(orvex_core.__file__))
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join(filter(None, [module_dir, os.environ.get("PYTHONPATH")])))
+    processes = [subprocess.Popen([sys.executable, "-c", WRITER, str(w), str(count)], cwd=workdir, env=env)
+                 for w in range(writers)]
+    assert [p.wait(timeout=600) for p in processes] == [0] * writers
+
+    lines = log_lines(workdir)
+    assert len(lines) == writers * count
+    seen = {w: [] for w in range(writers)}
+    for line in lines:
+        members = raw_members(line)
+        assert [key for key, _ in members] == RECORD_ORDER
+        assert verifies(signed_text(members), members), line
+        record = json.loads(line)
+        seen[int(record["intent_id"].split("-")[1])].append(record["action_params"]["n"])
+    # Each writer's records arrive whole and in its own order.
+    assert seen == {w: list(range(count)) for w in range(writers)}
