@@ -215,6 +215,39 @@ def test_directory_in_the_way_loses_the_record_only(workdir):
     assert list((workdir / LOG_NAME).iterdir()) == []
 
 
+def decide_in_read_only_directory(directory):
+    """Decides the worked example with `directory` (mode 0555) as the working
+    directory, where the log cannot be created. Root may write anywhere, so
+    under root a forked child gives up its privileges first."""
+    directory.chmod(0o555)
+    read_end, write_end = os.pipe()
+    pid = os.fork()
+    if pid == 0:  # child: report the outcome through the pipe, never return
+        try:
+            os.close(read_end)
+            os.chdir(directory)
+            if os.geteuid() == 0:
+                os.setgid(65534)
+                os.setuid(65534)
+            outcome = decide(*example_documents())
+            os.write(write_end, json.dumps(outcome).encode())
+        finally:
+            os._exit(0)
+    os.close(write_end)
+    with os.fdopen(read_end, "rb") as pipe:
+        reported = pipe.read()
+    os.waitpid(pid, 0)
+    return json.loads(reported) if reported else None
+
+
+def test_read_only_directory_loses_the_record_only(tmp_path, monkeypatch):
+    monkeypatch.setenv("ORVEX_SEED", SEED)
+    locked = tmp_path / "locked"
+    locked.mkdir()
+    assert decide_in_read_only_directory(locked) == EXAMPLE_REASON
+    assert not (locked / LOG_NAME).exists()
+
+
 WRITER = textwrap.dedent("""
     import sys
     import orvex_core
