@@ -8,14 +8,10 @@
 
 namespace orvex::audit {
 
-// True when `bytes` is well-formed UTF-8: shortest forms only, no
-// surrogates, nothing above U+10FFFF.
-bool is_valid_utf8(std::string_view bytes);
-
 // The text without its leading and trailing White_Space characters
 // (U+0009..U+000D, U+0020, U+0085, U+00A0, U+1680, U+2000..U+200A, U+2028,
 // U+2029, U+202F, U+205F, U+3000); characters inside are kept.
-// REQUIRES: is_valid_utf8(utf8).
+// REQUIRES: json::is_valid_utf8(utf8).
 std::string_view trim_white_space(std::string_view utf8);
 
 // Appends `bytes` in double quotes: each valid UTF-8 run in the notation of

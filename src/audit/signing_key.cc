@@ -10,6 +10,7 @@
 #include "audit/scoped_wipe.h"
 #include "audit/seed_text.h"
 #include "json/quoted_text.h"
+#include "json/utf8.h"
 
 namespace orvex::audit {
 
@@ -115,7 +116,7 @@ Result<AuditKeyPair> load_signing_key() {
   const char* value = std::getenv(messages::kSeedVariable);
   if (value == nullptr) return Failure::abort(std::string(messages::kSeedMissing));
   const std::string_view text(value);
-  if (!is_valid_utf8(text)) return not_unicode(text);
+  if (!json::is_valid_utf8(text)) return not_unicode(text);
   return key_from_hex(trim_white_space(text));
 }
 

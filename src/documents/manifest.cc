@@ -19,12 +19,8 @@ constexpr StructShape kWeightTableShape{kWeightTableFields, 2, messages::kWeight
 // Any JSON number as a double: integers converted to the nearest double,
 // floats as read.
 bool read_double(json::Reader& r, double& out) {
-  r.skip_whitespace();
-  if (r.at_end()) return r.fail_here(json::messages::kEofWhileParsingValue);
-  unsigned char c = r.peek();
-  if (c != '-' && (c < '0' || c > '9')) return r.fail_invalid_type(messages::kExpectedF64);
   json::JsonValue number;
-  if (!r.read_number(number)) return false;
+  if (!read_number_field(r, messages::kExpectedF64, number)) return false;
   switch (number.number_kind()) {
     case json::NumberKind::Unsigned: out = static_cast<double>(number.as_unsigned()); break;
     case json::NumberKind::Negative: out = static_cast<double>(number.as_negative()); break;

@@ -171,6 +171,15 @@ inline bool read_text(json::Reader& r, std::string& out) {
   return r.read_string(out);
 }
 
+// A JSON number of any kind, or "invalid type: ..., expected <expected>".
+inline bool read_number_field(json::Reader& r, std::string_view expected, json::JsonValue& out) {
+  r.skip_whitespace();
+  if (r.at_end()) return r.fail_here(json::messages::kEofWhileParsingValue);
+  const unsigned char c = r.peek();
+  if (c != '-' && (c < '0' || c > '9')) return r.fail_invalid_type(expected);
+  return r.read_number(out);
+}
+
 // A complete document: decode(reader, document) reads one value, then only
 // whitespace may follow. Failure: the error text with its position.
 template <class Document, class Decode>

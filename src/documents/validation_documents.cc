@@ -39,12 +39,8 @@ bool read_map(json::Reader& r, json::Object& out) {
 }
 
 bool read_priority(json::Reader& r, std::int32_t& out) {
-  r.skip_whitespace();
-  if (r.at_end()) return r.fail_here(json::messages::kEofWhileParsingValue);
-  unsigned char c = r.peek();
-  if (c != '-' && (c < '0' || c > '9')) return r.fail_invalid_type(messages::kExpectedI32);
   json::JsonValue number;
-  if (!r.read_number(number)) return false;
+  if (!read_number_field(r, messages::kExpectedI32, number)) return false;
   constexpr auto kMax = std::numeric_limits<std::int32_t>::max();
   constexpr auto kMin = std::numeric_limits<std::int32_t>::min();
   switch (number.number_kind()) {
@@ -61,11 +57,7 @@ bool read_priority(json::Reader& r, std::int32_t& out) {
     case json::NumberKind::Float:
       break;
   }
-  std::string m = json::messages::kInvalidTypePrefix;
-  json::append_description(number, m);
-  m += json::messages::kExpectedInfix;
-  m += messages::kExpectedI32;
-  return r.fail_here(std::move(m));
+  return r.fail_wrong_type(number, messages::kExpectedI32);
 }
 
 bool read_constraint(json::Reader& r, Constraint& c) {

@@ -76,6 +76,10 @@ bool Reader::fail_invalid_type(std::string_view expected) {
   } else if (!read_value(found)) {
     return false;
   }
+  return fail_wrong_type(found, expected);
+}
+
+bool Reader::fail_wrong_type(const JsonValue& found, std::string_view expected) {
   return fail_here(mismatch_message(messages::kInvalidTypePrefix, found, expected));
 }
 

@@ -53,6 +53,9 @@ class Reader {
   // syntax errors win) and the error points at its last byte; an array or
   // object is not entered and the error points before its bracket.
   bool fail_invalid_type(std::string_view expected);
+  // "invalid type: <found>, expected <expected>" at the cursor, for a value
+  // already read.
+  bool fail_wrong_type(const JsonValue& found, std::string_view expected);
   // "invalid value: <found>, expected <expected>" at the cursor.
   bool fail_invalid_value(const JsonValue& found, std::string_view expected);
 
