@@ -40,3 +40,7 @@ test: test-cpp test-python
 
 clean:
 	rm -rf build $(VENV)
+
+# Further targets (benchmarks, fuzzing, sanitizers, compatibility) live in
+# one file each.
+-include mk/*.mk
