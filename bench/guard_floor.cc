@@ -20,7 +20,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -83,7 +82,12 @@ class TemporaryWorkDir {
   TemporaryWorkDir() {
     const char* base = std::getenv("TMPDIR");
     path_ = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/guard_floor.XXXXXX";
-    if (::mkdtemp(path_.data()) == nullptr || ::chdir(path_.c_str()) != 0) path_.clear();
+    if (::mkdtemp(path_.data()) == nullptr) {
+      path_.clear();
+    } else if (::chdir(path_.c_str()) != 0) {
+      ::rmdir(path_.c_str());
+      path_.clear();
+    }
   }
   TemporaryWorkDir(const TemporaryWorkDir&) = delete;
   TemporaryWorkDir& operator=(const TemporaryWorkDir&) = delete;
