@@ -1,0 +1,115 @@
+// The manual page that `orvex-audit --help` prints.
+#pragma once
+
+#include <string_view>
+
+namespace orvex::audit_tool {
+
+inline constexpr std::string_view kHelpText = R"manual(NAME
+    orvex-audit - check the signed audit log that orvex_core writes
+
+SYNOPSIS
+    orvex-audit pubkey
+    orvex-audit verify [--public-key HEX] [FILE ...]
+    orvex-audit --help
+
+DESCRIPTION
+    Every decision of orvex_core.validate_intent_json is appended to
+    orvex_audit.log as one line: a compact JSON object signed with Ed25519
+    under the key derived from ORVEX_SEED. A line alone is enough to check
+    it: orvex-audit rebuilds the signed text from the line and checks the
+    signature against the public key that the line carries. It needs no
+    access to the seed to verify, only to print the public key.
+
+COMMANDS
+    pubkey
+        Prints the 64 lowercase hexadecimal digits of the public key that
+        ORVEX_SEED gives, followed by a line feed. The seed is read and
+        checked exactly as the guard reads it for each record; a missing or
+        malformed seed prints the guard's own failure text on standard
+        error and exits with status 2. Run it where the guard runs, keep
+        its output, and pin it when verifying.
+
+    verify [--public-key HEX] [FILE ...]
+        Checks every line of each FILE in turn, or of standard input when
+        no FILE is given ("-" also names standard input). The input is read
+        as a stream, so a log of any size needs little memory.
+
+        A line is a valid record when all of these hold:
+          - it ends with a line feed, is at most 67108864 bytes (64 MiB)
+            long and holds no carriage return;
+          - it is UTF-8 text and one JSON object, written compactly;
+          - its members are exactly, in this order: timestamp, intent_id,
+            objective, mode, version, action_params, result, reason,
+            public_key, signature, each name spelt without escapes;
+          - public_key is 64 and signature 128 lowercase hexadecimal digits;
+          - with --public-key, public_key is the pinned key;
+          - the signature is a valid Ed25519 signature, by public_key, of
+            the signed text: the first eight members in ascending order of
+            their names (action_params, intent_id, mode, objective, reason,
+            result, timestamp, version), each value exactly as it stands in
+            the line, joined as {"name":value,...} with no whitespace.
+
+OPTIONS
+    --public-key HEX, --public-key=HEX
+        Pins the key: a record signed by any other key is reported as
+        signed by a foreign key, whatever its signature. Without pinning,
+        anyone can sign a well-formed record with a key of their own, so
+        an unpinned run only shows that each line is consistent with
+        itself; it lists the keys seen so that the operator can judge them.
+        HEX is 64 hexadecimal digits, either case.
+
+    -h, --help
+        Prints this manual and exits with status 0.
+
+    --
+        Ends the options; every later argument is a FILE.
+
+OUTPUT
+    For each bad line, one line on standard output with the input's name,
+    the line number (from 1) and one reason:
+        FILE:LINE: REASON
+    The reasons are:
+        torn line: the log ends without a line feed
+        line longer than N bytes
+        raw carriage return at column C
+        not UTF-8 at column C
+        not JSON: MESSAGE at column C
+        not a JSON object
+        whitespace between members at column C: records are compact
+        member N is "NAME" where "EXPECTED" belongs
+        missing member "NAME"
+        extra member "NAME" after "signature"
+        "public_key" is not 64 lowercase hexadecimal digits
+        "signature" is not 128 lowercase hexadecimal digits
+        signed by a foreign key HEX
+        bad signature: the signed members do not match it
+    Columns count bytes from 1. Then one summary line over all inputs:
+        R records read: V valid, I invalid
+    and, without --public-key, one line per distinct key that signed a
+    valid record, in the order first seen:
+        key HEX: N valid records
+    Errors opening or reading an input go to standard error, and the
+    remaining inputs are still checked.
+
+EXIT STATUS
+    0   every line of every input is a valid record (an empty log too)
+    1   at least one line is not
+    2   usage error, an input that cannot be opened or read, output that
+        cannot be written, or (pubkey) a missing or malformed ORVEX_SEED
+
+ENVIRONMENT
+    ORVEX_SEED
+        64 hexadecimal digits, either case, surrounding whitespace ignored:
+        the Ed25519 seed. Read by pubkey only.
+
+EXAMPLES
+    Pin the key once, where the guard runs:
+        orvex-audit pubkey > audit.pub
+    Verify a log against it:
+        orvex-audit verify --public-key "$(cat audit.pub)" orvex_audit.log
+    Verify a log arriving on a pipe:
+        zcat old_audit.log.gz | orvex-audit verify --public-key "$(cat audit.pub)"
+)manual";
+
+}  // namespace orvex::audit_tool

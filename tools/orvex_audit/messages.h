@@ -1,0 +1,76 @@
+// Every fixed text that orvex-audit prints: why a line of the log fails,
+// the summary, and the usage and I/O errors. Each "{}" is filled in order
+// by fill(). Tests compare against these words, so they change only here.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace orvex::audit_tool::messages {
+
+inline constexpr std::string_view kProgram = "orvex-audit";
+
+// ---- Why one line of the log is not a valid record ----
+inline constexpr std::string_view kTornLine = "torn line: the log ends without a line feed";
+inline constexpr std::string_view kLineTooLong = "line longer than {} bytes";
+inline constexpr std::string_view kCarriageReturn = "raw carriage return at column {}";
+inline constexpr std::string_view kNotUtf8 = "not UTF-8 at column {}";
+// The reader's own message, then the column it points at.
+inline constexpr std::string_view kNotJson = "not JSON: {} at column {}";
+inline constexpr std::string_view kNotObject = "not a JSON object";
+inline constexpr std::string_view kNotCompact = "whitespace between members at column {}: records are compact";
+// Position (1-based), the key as it stands in the line, the expected name.
+inline constexpr std::string_view kWrongMember = "member {} is {} where \"{}\" belongs";
+inline constexpr std::string_view kMissingMember = "missing member \"{}\"";
+inline constexpr std::string_view kExtraMember = "extra member {} after \"{}\"";
+inline constexpr std::string_view kBadHex = "\"{}\" is not {} lowercase hexadecimal digits";
+inline constexpr std::string_view kForeignKey = "signed by a foreign key {}";
+inline constexpr std::string_view kBadSignature = "bad signature: the signed members do not match it";
+
+// ---- Reports on standard output ----
+// File name, line number, reason.
+inline constexpr std::string_view kLineReport = "{}:{}: {}\n";
+inline constexpr std::string_view kSummary = "{} records read: {} valid, {} invalid\n";
+// Public key, number of valid records it signed; first seen first.
+inline constexpr std::string_view kKeySeen = "key {}: {} valid records\n";
+inline constexpr std::string_view kKeysNotListed = "more than {} distinct keys: the rest are not listed\n";
+inline constexpr std::string_view kStandardInputName = "(standard input)";
+
+// ---- Errors on standard error; each is preceded by kErrorPrefix ----
+inline constexpr std::string_view kErrorPrefix = "orvex-audit: ";
+inline constexpr std::string_view kUsageHint =
+    "usage: orvex-audit pubkey\n"
+    "       orvex-audit verify [--public-key HEX] [FILE ...]\n"
+    "       orvex-audit --help\n";
+inline constexpr std::string_view kMissingCommand = "missing command";
+inline constexpr std::string_view kUnknownCommand = "unknown command \"{}\"";
+inline constexpr std::string_view kUnknownOption = "unknown option \"{}\"";
+inline constexpr std::string_view kMissingKeyValue = "--public-key needs a value";
+inline constexpr std::string_view kRepeatedKey = "--public-key given more than once";
+inline constexpr std::string_view kBadPinnedKey = "--public-key needs 64 hexadecimal digits, got \"{}\"";
+inline constexpr std::string_view kPubkeyTakesNoArguments = "pubkey takes no arguments";
+// Name of the file (or kStandardInputName), then the system's error text.
+inline constexpr std::string_view kInputError = "{}: {}";
+inline constexpr std::string_view kOutputError = "standard output: {}";
+inline constexpr std::string_view kOutOfMemory = "out of memory";
+inline constexpr std::string_view kInternalError = "internal error";
+
+// Returns `pattern` with each "{}" replaced by the next of `values`; a "{}"
+// beyond the values stays as it is.
+inline std::string fill(std::string_view pattern, std::initializer_list<std::string_view> values) {
+  std::string out;
+  out.reserve(pattern.size() + 32);
+  auto next = values.begin();
+  for (std::size_t at = 0; at < pattern.size(); ++at) {
+    if (pattern[at] == '{' && at + 1 < pattern.size() && pattern[at + 1] == '}' && next != values.end()) {
+      out.append(*next++);
+      ++at;
+    } else {
+      out.push_back(pattern[at]);
+    }
+  }
+  return out;
+}
+
+}  // namespace orvex::audit_tool::messages

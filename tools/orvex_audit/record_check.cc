@@ -1,0 +1,117 @@
+#include "orvex_audit/record_check.h"
+
+#include <sodium.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "common/hex.h"
+#include "json/utf8.h"
+#include "orvex_audit/hex_digits.h"
+#include "orvex_audit/messages.h"
+#include "orvex_audit/record_scan.h"
+
+namespace orvex::audit_tool {
+
+namespace {
+
+namespace m = messages;
+
+static_assert(audit::kPublicKeyBytes == crypto_sign_PUBLICKEYBYTES);
+static_assert(audit::kSignatureBytes == crypto_sign_BYTES);
+
+// Indices into kRecordOrder of the signed members, in ascending byte order
+// of their names: the order of the signed text.
+constexpr std::array<std::size_t, kSignedMembers> signed_order() {
+  std::array<std::size_t, kSignedMembers> order{};
+  for (std::size_t i = 0; i < kSignedMembers; ++i) order[i] = i;
+  std::sort(order.begin(), order.end(),
+            [](std::size_t a, std::size_t b) { return kRecordOrder[a] < kRecordOrder[b]; });
+  return order;
+}
+constexpr std::array<std::size_t, kSignedMembers> kSignedOrder = signed_order();
+
+Failure at_column(std::string_view pattern, std::size_t index) {
+  return Failure::ordinary(m::fill(pattern, {std::to_string(index + 1)}));
+}
+
+// The index of the first byte that starts no well-formed UTF-8 sequence, or
+// npos. ASCII is passed over without decoding; it is nearly all of a log.
+std::size_t first_bad_utf8(std::string_view line) {
+  std::size_t at = 0;
+  while (at < line.size()) {
+    if (static_cast<unsigned char>(line[at]) < 0x80) {
+      ++at;
+      continue;
+    }
+    const json::Utf8Char decoded = json::decode_utf8(line, at);
+    if (decoded.length == 0) return at;
+    at += decoded.length;
+  }
+  return std::string_view::npos;
+}
+
+// The value of a string member whose text must be `bytes` bytes in
+// lowercase hex; the writer never escapes inside it, so the raw text
+// between the quotes is the hex itself.
+bool decode_hex_member(std::string_view raw, std::span<std::uint8_t> bytes) {
+  if (raw.size() < 2 || raw.front() != '"' || raw.back() != '"') return false;
+  return decode_hex(raw.substr(1, raw.size() - 2), HexCase::LowerOnly, bytes);
+}
+
+Failure bad_hex(std::size_t member, std::size_t bytes) {
+  return Failure::ordinary(m::fill(m::kBadHex, {kRecordOrder[member], std::to_string(2 * bytes)}));
+}
+
+// The text the writer signed: the signed members in ascending key order,
+// each value exactly as it stands in the line, with no whitespace.
+void rebuild_signed_text(const RawMembers& members, std::string& out) {
+  out.clear();
+  out.push_back('{');
+  for (std::size_t n = 0; n < kSignedMembers; ++n) {
+    const std::size_t i = kSignedOrder[n];
+    if (n > 0) out.push_back(',');
+    out.push_back('"');
+    out.append(kRecordOrder[i]);
+    out.append("\":");
+    out.append(members[i]);
+  }
+  out.push_back('}');
+}
+
+}  // namespace
+
+Result<audit::PublicKey> RecordChecker::check(std::string_view line) {
+  // The writer escapes every control character, so a raw carriage return
+  // can only come from a damaged or converted file (CRLF line ends).
+  if (const void* cr = std::memchr(line.data(), '\r', line.size())) {
+    return at_column(m::kCarriageReturn, static_cast<std::size_t>(static_cast<const char*>(cr) - line.data()));
+  }
+  if (const std::size_t bad = first_bad_utf8(line); bad != std::string_view::npos) {
+    return at_column(m::kNotUtf8, bad);
+  }
+
+  Result<RawMembers> scanned = scan_record(line);
+  if (!scanned.ok()) return std::move(scanned).failure();
+  const RawMembers& members = scanned.value();
+
+  audit::PublicKey key;
+  if (!decode_hex_member(members[kPublicKeyMember], key)) return bad_hex(kPublicKeyMember, key.size());
+  audit::Signature signature;
+  if (!decode_hex_member(members[kSignatureMember], signature)) {
+    return bad_hex(kSignatureMember, signature.size());
+  }
+  if (pinned_.has_value() && key != *pinned_) {
+    return Failure::ordinary(m::fill(m::kForeignKey, {lowercase_hex(key)}));
+  }
+
+  rebuild_signed_text(members, signed_text_);
+  const int status =
+      crypto_sign_verify_detached(signature.data(), reinterpret_cast<const unsigned char*>(signed_text_.data()),
+                                  signed_text_.size(), key.data());
+  if (status != 0) return Failure::ordinary(std::string(m::kBadSignature));
+  return key;
+}
+
+}  // namespace orvex::audit_tool
