@@ -16,7 +16,7 @@ $(VENV)/bin/python:
 	$(PYTHON) -m venv $(VENV)
 
 venv: system-deps $(VENV)/bin/python
-	$(VPY) -m pip install -q "pytest>=7" "hypothesis>=6" "cryptography>=41"
+	$(VPY) -m pip install -q "pytest>=7" "hypothesis>=6" "cryptography>=41" "mypy>=1"
 
 # Builds the extension module with the project's own build backend and
 # installs it into the virtual environment (incremental: build/ keeps state).
