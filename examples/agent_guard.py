@@ -1,16 +1,22 @@
 """A short tour of orvex_core: an agent asks the guard before each purchase,
-every decision lands in a signed audit log, and a project manifest gets a
-logic fingerprint that notices when its weights change.
+every decision lands in a signed audit log that the orvex-audit command
+verifies, and a project manifest gets a logic fingerprint that notices when
+its weights change.
 
 The signing seed used here is generated on the spot and thrown away: a real
-deployment supplies its own in ORVEX_SEED.
+deployment supplies its own in ORVEX_SEED and keeps it secret.
 """
 import json
 import os
 import secrets
+import shutil
+import subprocess
+import sys
 import tempfile
 
 import orvex_core
+
+LOG_NAME = "orvex_audit.log"
 
 
 def banner(title):
@@ -18,11 +24,33 @@ def banner(title):
     print("== " + title)
 
 
+def audit_command():
+    """orvex-audit as installed with the module: beside this interpreter, or on PATH."""
+    beside = os.path.join(os.path.dirname(sys.executable), "orvex-audit")
+    if os.path.exists(beside):
+        return beside
+    found = shutil.which("orvex-audit")
+    if found is None:
+        sys.exit("orvex-audit is not installed; run `make install` first")
+    return found
+
+
+def run_shown(arguments):
+    """Runs orvex-audit as a user would, shows the command and what it printed."""
+    print("$ " + " ".join(["orvex-audit"] + arguments))
+    done = subprocess.run([audit_command()] + arguments, capture_output=True, text=True)
+    for line in (done.stdout + done.stderr).splitlines():
+        print("  " + line)
+    print("  (exit status %d)" % done.returncode)
+    return done
+
+
 def guard_demo():
     banner("The guard")
     os.environ["ORVEX_SEED"] = secrets.token_hex(32)
     print("using a throwaway ORVEX_SEED generated for this demo")
 
+    # The intent: a daily spend cap, one allowed vendor, a limit per purchase.
     intent = json.dumps({
         "id": "intent-42",
         "objective": "Restock office supplies",
@@ -54,15 +82,32 @@ def guard_demo():
             spent += params["amount"]
             print("ALLOW %-40s spend so far: %d" % (json.dumps(params), spent))
 
-    with open("orvex_audit.log", encoding="utf-8") as log:
+    with open(LOG_NAME, encoding="utf-8") as log:
         lines = log.read().splitlines()
-    print("%d signed records in %s; the last one:" % (len(lines), os.path.abspath("orvex_audit.log")))
+    print("%d signed records in %s; the last one:" % (len(lines), os.path.abspath(LOG_NAME)))
     print("  " + lines[-1])
 
     try:
         orvex_core.validate_intent_json(intent, "{\"params\": {", "{\"values\": {}}")
     except ValueError as error:
         print("a malformed action is refused and not logged: %s" % error)
+
+
+def audit_demo():
+    banner("Checking the audit log")
+    print("the operator pins the key where the guard runs ...")
+    public_key = run_shown(["pubkey"]).stdout.strip()
+    print("... and anyone holding the log verifies every line against it:")
+    if run_shown(["verify", "--public-key", public_key, LOG_NAME]).returncode != 0:
+        sys.exit("the guard's own log did not verify")
+
+    print("a copy whose first record was edited (amount 120 -> 1200) is caught:")
+    with open(LOG_NAME, encoding="utf-8") as log:
+        lines = log.read().splitlines(keepends=True)
+    lines[0] = lines[0].replace('"amount":120', '"amount":1200', 1)
+    with open("tampered.log", "w", encoding="utf-8") as copy:
+        copy.writelines(lines)
+    run_shown(["verify", "--public-key", public_key, "tampered.log"])
 
 
 def fingerprint_demo():
@@ -89,6 +134,7 @@ def main():
     with tempfile.TemporaryDirectory() as workdir:
         os.chdir(workdir)
         guard_demo()
+        audit_demo()
         fingerprint_demo()
 
 
