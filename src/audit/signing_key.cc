@@ -19,6 +19,7 @@ namespace {
 static_assert(kSeedBytes == crypto_sign_SEEDBYTES);
 static_assert(kPublicKeyBytes == crypto_sign_PUBLICKEYBYTES);
 static_assert(kSignatureBytes == crypto_sign_BYTES);
+static_assert(crypto_sign_SECRETKEYBYTES == kSeedBytes + kPublicKeyBytes);
 
 using SecretKey = std::array<std::uint8_t, crypto_sign_SECRETKEYBYTES>;
 
@@ -102,10 +103,13 @@ AuditKeyPair::AuditKeyPair(AuditKeyPair&& other) noexcept
 AuditKeyPair::~AuditKeyPair() { sodium_memzero(seed_.data(), seed_.size()); }
 
 Signature AuditKeyPair::sign(std::string_view message) const {
-  PublicKey public_key;
+  // libsodium's secret key is the seed followed by the public key; laid out
+  // from what the pair holds, the point A is not computed a second time.
+  // The signer derives and wipes the secret scalar and nonce prefix itself.
   SecretKey secret_key;
   ScopedWipe wipe_secret(secret_key);
-  derive_keys(seed_.data(), public_key, secret_key);
+  std::memcpy(secret_key.data(), seed_.data(), kSeedBytes);
+  std::memcpy(secret_key.data() + kSeedBytes, public_key_.data(), kPublicKeyBytes);
   Signature signature;
   crypto_sign_detached(signature.data(), nullptr, reinterpret_cast<const unsigned char*>(message.data()),
                        message.size(), secret_key.data());
