@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "json/messages.h"
+#include "json/byte_scan.h"
 #include "json/reader.h"
 #include "json/utf8.h"
 
@@ -15,8 +16,6 @@ int hex_value(unsigned char c) {
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
 }
-
-bool is_plain(unsigned char c) { return c != '"' && c != '\\' && c >= 0x20; }
 
 }  // namespace
 
@@ -72,7 +71,7 @@ bool Reader::read_string(std::string& out) {
   advance();  // opening quote
   for (;;) {
     const char* run = cur_;
-    while (cur_ != end_ && is_plain(static_cast<unsigned char>(*cur_))) ++cur_;
+    cur_ = find_string_special(cur_, end_);
     out.append(run, static_cast<std::size_t>(cur_ - run));
     if (at_end()) return fail_here(messages::kEofWhileParsingString);
     unsigned char c = peek();
@@ -100,10 +99,23 @@ bool Reader::read_string(std::string& out) {
   }
 }
 
+bool Reader::read_key(std::string_view& key, std::string& scratch) {
+  const char* start = cur_ + 1;
+  const char* special = find_string_special(start, end_);
+  if (special != end_ && *special == '"') {
+    key = std::string_view(start, static_cast<std::size_t>(special - start));
+    cur_ = special + 1;
+    return true;
+  }
+  if (!read_string(scratch)) return false;
+  key = scratch;
+  return true;
+}
+
 bool Reader::skip_string() {
   advance();  // opening quote
   for (;;) {
-    while (cur_ != end_ && is_plain(static_cast<unsigned char>(*cur_))) ++cur_;
+    cur_ = find_string_special(cur_, end_);
     if (at_end()) return fail_here(messages::kEofWhileParsingString);
     unsigned char c = peek();
     if (c == '"') {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "json/byte_scan.h"
 #include "json/float_text.h"
 
 namespace orvex::json {
@@ -19,9 +20,8 @@ constexpr std::string_view kFalse = "false";
 constexpr std::string_view kControlEscapePrefix = "\\u00";
 constexpr char kLowerHexDigits[] = "0123456789abcdef";
 
-// For each byte: 0 when it is copied as it is, 'u' for \u00xx, otherwise
-// the letter that follows the backslash.
-constexpr char kPlain = 0;
+// For each byte that is not plain string content: 'u' for \u00xx,
+// otherwise the letter that follows the backslash.
 constexpr char kUnicodeEscape = 'u';
 constexpr std::array<char, 256> make_escape_table() {
   std::array<char, 256> table{};
@@ -110,12 +110,14 @@ void write_string(std::string_view text, std::string& out) {
   // Most strings need no escape; one reservation covers them.
   out.reserve(out.size() + text.size() + 2);
   out += '"';
-  std::size_t run_start = 0;
-  for (std::size_t at = 0; at < text.size(); ++at) {
-    const unsigned char byte = static_cast<unsigned char>(text[at]);
+  const char* run = text.data();
+  const char* const end = run + text.size();
+  for (;;) {
+    const char* special = find_string_special(run, end);
+    out.append(run, static_cast<std::size_t>(special - run));
+    if (special == end) break;
+    const unsigned char byte = static_cast<unsigned char>(*special);
     const char escape = kEscapeTable[byte];
-    if (escape == kPlain) continue;
-    out.append(text, run_start, at - run_start);
     if (escape == kUnicodeEscape) {
       out += kControlEscapePrefix;
       out += kLowerHexDigits[byte >> 4];
@@ -124,9 +126,8 @@ void write_string(std::string_view text, std::string& out) {
       out += '\\';
       out += escape;
     }
-    run_start = at + 1;
+    run = special + 1;
   }
-  out.append(text, run_start, text.size() - run_start);
   out += '"';
 }
 
