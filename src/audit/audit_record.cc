@@ -19,12 +19,10 @@ Result<Unit> append_audit_record(const documents::Intent& intent, const document
   if (!key.ok()) return std::move(key).failure();
   const AuditKeyPair& pair = key.value();
 
-  const std::string timestamp = now_rfc3339();
-  const std::string signed_text = build_signed_text(intent, action, verdict, timestamp);
+  const RecordMembers members(intent, action, verdict, now_rfc3339());
   const std::string public_key_hex = lowercase_hex(pair.public_key());
-  const std::string signature_hex = lowercase_hex(pair.sign(signed_text));
-  const std::string record = build_record_text(intent, action, verdict, timestamp, public_key_hex, signature_hex);
-  append_line(messages::kLogFileName, record);
+  const std::string signature_hex = lowercase_hex(pair.sign(members.signed_text()));
+  append_line(messages::kLogFileName, members.record_text(public_key_hex, signature_hex));
   return Unit{};
 }
 

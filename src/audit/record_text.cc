@@ -1,5 +1,8 @@
 #include "audit/record_text.h"
 
+#include <initializer_list>
+#include <utility>
+
 #include "audit/messages.h"
 #include "json/writer.h"
 
@@ -7,91 +10,113 @@ namespace orvex::audit {
 
 namespace {
 
-// Writes one compact object whose members the caller adds in their final
-// order; the writer neither sorts nor checks them.
-class CompactObject {
- public:
-  explicit CompactObject(std::string& out) : out_(out) { out_.push_back('{'); }
-  CompactObject(const CompactObject&) = delete;
-  CompactObject& operator=(const CompactObject&) = delete;
-
-  void string(std::string_view key, std::string_view value) {
-    name(key);
-    json::write_string(value, out_);
-  }
-  void object(std::string_view key, const json::Object& members) {
-    name(key);
-    json::write_object(members, out_);
-  }
-  void null(std::string_view key) {
-    name(key);
-    out_.append("null");
-  }
-  // A denial's reason as a string, an allowed verdict's absent reason as null.
-  void reason(std::string_view key, const validation::Verdict& verdict) {
-    if (verdict.allowed) {
-      null(key);
-    } else {
-      string(key, verdict.reason);
-    }
-  }
-  void close() { out_.push_back('}'); }
-
- private:
-  void name(std::string_view key) {
-    if (!first_) out_.push_back(',');
-    first_ = false;
-    json::write_string(key, out_);
-    out_.push_back(':');
-  }
-
-  std::string& out_;
-  bool first_ = true;
+// Member names are plain ASCII, so they go out without an escape scan.
+struct Named {
+  std::string_view key;
+  RecordMembers::Member member;
 };
 
-std::string_view result_word(const validation::Verdict& verdict) {
-  return verdict.allowed ? messages::kResultPass : messages::kResultFail;
+constexpr Named kSignedOrder[] = {
+    {messages::kActionParams, RecordMembers::kActionParams}, {messages::kIntentId, RecordMembers::kIntentId},
+    {messages::kMode, RecordMembers::kMode},                 {messages::kObjective, RecordMembers::kObjective},
+    {messages::kReason, RecordMembers::kReason},             {messages::kResult, RecordMembers::kResult},
+    {messages::kTimestamp, RecordMembers::kTimestamp},       {messages::kVersion, RecordMembers::kVersion},
+};
+
+constexpr Named kRecordOrder[] = {
+    {messages::kTimestamp, RecordMembers::kTimestamp}, {messages::kIntentId, RecordMembers::kIntentId},
+    {messages::kObjective, RecordMembers::kObjective}, {messages::kMode, RecordMembers::kMode},
+    {messages::kVersion, RecordMembers::kVersion},     {messages::kActionParams, RecordMembers::kActionParams},
+    {messages::kResult, RecordMembers::kResult},       {messages::kReason, RecordMembers::kReason},
+};
+
+// Room for the punctuation and names of one member.
+constexpr std::size_t kMemberOverhead = 20;
+
+void append_name(std::string_view key, std::string& out) {
+  out += '"';
+  out += key;
+  out += "\":";
 }
 
 }  // namespace
 
+RecordMembers::RecordMembers(const documents::Intent& intent, const documents::ProposedAction& action,
+                             const validation::Verdict& verdict, std::string_view timestamp) {
+  values_.reserve(timestamp.size() + intent.id.size() + intent.objective.size() + intent.mode.size() +
+                  intent.version.size() + verdict.reason.size() + 128);
+  // Written in the order of the Member enumeration.
+  auto mark = [this](Member m) { starts_[m] = values_.size(); };
+  mark(kTimestamp);
+  json::write_string(timestamp, values_);
+  mark(kIntentId);
+  json::write_string(intent.id, values_);
+  mark(kObjective);
+  json::write_string(intent.objective, values_);
+  mark(kMode);
+  json::write_string(intent.mode, values_);
+  mark(kVersion);
+  json::write_string(intent.version, values_);
+  mark(kActionParams);
+  // params keeps its members in ascending key order at every depth, so it
+  // is written as it is held.
+  json::write_object(action.params, values_);
+  mark(kResult);
+  json::write_string(verdict.allowed ? messages::kResultPass : messages::kResultFail, values_);
+  mark(kReason);
+  if (verdict.allowed) {
+    values_ += "null";
+  } else {
+    json::write_string(verdict.reason, values_);
+  }
+  starts_[kCount] = values_.size();
+}
+
+std::string_view RecordMembers::value(Member member) const {
+  return std::string_view(values_).substr(starts_[member], starts_[member + 1] - starts_[member]);
+}
+
+std::string RecordMembers::signed_text() const {
+  std::string out;
+  out.reserve(values_.size() + kCount * kMemberOverhead);
+  out += '{';
+  for (const Named& named : kSignedOrder) {
+    if (out.size() > 1) out += ',';
+    append_name(named.key, out);
+    out += value(named.member);
+  }
+  out += '}';
+  return out;
+}
+
+std::string RecordMembers::record_text(std::string_view public_key_hex, std::string_view signature_hex) const {
+  std::string out;
+  out.reserve(values_.size() + public_key_hex.size() + signature_hex.size() + (kCount + 2) * kMemberOverhead);
+  out += '{';
+  for (const Named& named : kRecordOrder) {
+    if (out.size() > 1) out += ',';
+    append_name(named.key, out);
+    out += value(named.member);
+  }
+  for (const auto& [key, hex] : {std::pair{messages::kPublicKey, public_key_hex},
+                                 std::pair{messages::kSignature, signature_hex}}) {
+    out += ',';
+    append_name(key, out);
+    json::write_string(hex, out);
+  }
+  out += '}';
+  return out;
+}
+
 std::string build_signed_text(const documents::Intent& intent, const documents::ProposedAction& action,
                               const validation::Verdict& verdict, std::string_view timestamp) {
-  namespace m = messages;
-  std::string out;
-  // Ascending byte order of the keys. params is a json::Object, which keeps
-  // its members sorted at every depth, so no copy is re-sorted here.
-  CompactObject object(out);
-  object.object(m::kActionParams, action.params);
-  object.string(m::kIntentId, intent.id);
-  object.string(m::kMode, intent.mode);
-  object.string(m::kObjective, intent.objective);
-  object.reason(m::kReason, verdict);
-  object.string(m::kResult, result_word(verdict));
-  object.string(m::kTimestamp, timestamp);
-  object.string(m::kVersion, intent.version);
-  object.close();
-  return out;
+  return RecordMembers(intent, action, verdict, timestamp).signed_text();
 }
 
 std::string build_record_text(const documents::Intent& intent, const documents::ProposedAction& action,
                               const validation::Verdict& verdict, std::string_view timestamp,
                               std::string_view public_key_hex, std::string_view signature_hex) {
-  namespace m = messages;
-  std::string out;
-  CompactObject object(out);
-  object.string(m::kTimestamp, timestamp);
-  object.string(m::kIntentId, intent.id);
-  object.string(m::kObjective, intent.objective);
-  object.string(m::kMode, intent.mode);
-  object.string(m::kVersion, intent.version);
-  object.object(m::kActionParams, action.params);
-  object.string(m::kResult, result_word(verdict));
-  object.reason(m::kReason, verdict);
-  object.string(m::kPublicKey, public_key_hex);
-  object.string(m::kSignature, signature_hex);
-  object.close();
-  return out;
+  return RecordMembers(intent, action, verdict, timestamp).record_text(public_key_hex, signature_hex);
 }
 
 }  // namespace orvex::audit
