@@ -34,7 +34,8 @@ bool read_struct_object(json::Reader& r, const StructShape& shape, ReadField& re
   if (!r.enter_nesting()) return false;
   r.advance();
   std::uint32_t seen = 0;
-  std::string key;
+  std::string scratch;
+  std::string_view key;
   bool first = true;
   for (;;) {
     r.skip_whitespace();
@@ -49,7 +50,7 @@ bool read_struct_object(json::Reader& r, const StructShape& shape, ReadField& re
     }
     first = false;
     if (r.peek() != '"') return r.fail_peeked(msg::kKeyMustBeAString);
-    if (!r.read_string(key)) return false;
+    if (!r.read_key(key, scratch)) return false;
     int field = -1;
     for (int i = 0; i < shape.field_count; ++i) {
       if (shape.fields[i] == key) {
@@ -172,7 +173,7 @@ inline bool read_text(json::Reader& r, std::string& out) {
 }
 
 // A JSON number of any kind, or "invalid type: ..., expected <expected>".
-inline bool read_number_field(json::Reader& r, std::string_view expected, json::JsonValue& out) {
+inline bool read_number_field(json::Reader& r, std::string_view expected, json::Number& out) {
   r.skip_whitespace();
   if (r.at_end()) return r.fail_here(json::messages::kEofWhileParsingValue);
   const unsigned char c = r.peek();

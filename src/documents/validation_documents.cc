@@ -14,6 +14,8 @@ constexpr std::string_view kConstraintFields[] = {"attribute", "operator", "valu
 constexpr std::string_view kActionFields[] = {"params"};
 constexpr std::string_view kStateFields[] = {"values"};
 
+constexpr std::size_t kExpectedConstraints = 8;
+
 constexpr StructShape kIntentShape{kIntentFields, 5, messages::kIntent, messages::kIntentLength};
 constexpr StructShape kConstraintShape{kConstraintFields, 4, messages::kConstraint, messages::kConstraintLength};
 constexpr StructShape kActionShape{kActionFields, 1, messages::kProposedAction, messages::kProposedActionLength};
@@ -39,25 +41,27 @@ bool read_map(json::Reader& r, json::Object& out) {
 }
 
 bool read_priority(json::Reader& r, std::int32_t& out) {
-  json::JsonValue number;
+  json::Number number;
   if (!read_number_field(r, messages::kExpectedI32, number)) return false;
   constexpr auto kMax = std::numeric_limits<std::int32_t>::max();
   constexpr auto kMin = std::numeric_limits<std::int32_t>::min();
-  switch (number.number_kind()) {
+  switch (number.kind) {
     case json::NumberKind::Unsigned:
-      if (number.as_unsigned() > static_cast<std::uint64_t>(kMax)) {
-        return r.fail_invalid_value(number, messages::kExpectedI32);
+      if (number.unsigned_value > static_cast<std::uint64_t>(kMax)) {
+        return r.fail_invalid_value(json::JsonValue::number(number), messages::kExpectedI32);
       }
-      out = static_cast<std::int32_t>(number.as_unsigned());
+      out = static_cast<std::int32_t>(number.unsigned_value);
       return true;
     case json::NumberKind::Negative:
-      if (number.as_negative() < kMin) return r.fail_invalid_value(number, messages::kExpectedI32);
-      out = static_cast<std::int32_t>(number.as_negative());
+      if (number.negative_value < kMin) {
+        return r.fail_invalid_value(json::JsonValue::number(number), messages::kExpectedI32);
+      }
+      out = static_cast<std::int32_t>(number.negative_value);
       return true;
     case json::NumberKind::Float:
       break;
   }
-  return r.fail_wrong_type(number, messages::kExpectedI32);
+  return r.fail_wrong_type(json::JsonValue::number(number), messages::kExpectedI32);
 }
 
 bool read_constraint(json::Reader& r, Constraint& c) {
@@ -83,6 +87,8 @@ Result<Intent> decode_intent(std::string_view text) {
         case 3: return read_text(r, d.version);
         default:
           return read_sequence(r, [&] {
+            // Intents hold a handful of constraints; spare the first regrowths.
+            if (d.constraints.empty()) d.constraints.reserve(kExpectedConstraints);
             d.constraints.emplace_back();
             return read_constraint(r, d.constraints.back());
           });

@@ -76,8 +76,12 @@ class Reader {
   // REQUIRES: peek() == '"'. Decodes escapes; leaves the cursor past the
   // closing quote. `out` is overwritten.
   bool read_string(std::string& out);
+  // REQUIRES: peek() == '"'. Like read_string, for a key that is only
+  // compared: a key without escapes is viewed in place in the text, any
+  // other is decoded into `scratch`. `key` is valid while both live.
+  bool read_key(std::string_view& key, std::string& scratch);
   // REQUIRES: peek() is '-' or a digit. Leaves the cursor past the number.
-  bool read_number(JsonValue& out);
+  bool read_number(Number& out);
   // REQUIRES: peek() == '{'. Reads an object's members into `out` (sorted,
   // later duplicates winning). Leaves the cursor past the closing brace.
   bool read_object_members(Object& out);

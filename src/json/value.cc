@@ -24,6 +24,13 @@ JsonValue JsonValue::floating(double d) {
   v.state_.emplace<4>(d);
   return v;
 }
+JsonValue JsonValue::number(const Number& n) {
+  switch (n.kind) {
+    case NumberKind::Unsigned: return unsigned_integer(n.unsigned_value);
+    case NumberKind::Negative: return negative_integer(n.negative_value);
+    default: return floating(n.float_value);
+  }
+}
 JsonValue JsonValue::string(std::string s) {
   JsonValue v;
   v.state_.emplace<5>(std::move(s));
@@ -62,20 +69,35 @@ NumberKind JsonValue::number_kind() const {
 }
 
 Object make_object(std::vector<Member> members) {
-  // A stable sort keeps members with equal keys in document order, so the
-  // last of each run is the one that was written last.
-  std::stable_sort(members.begin(), members.end(),
-                   [](const Member& a, const Member& b) { return a.key < b.key; });
-  Object unique;
-  unique.reserve(members.size());
-  for (auto& m : members) {
-    if (!unique.empty() && unique.back().key == m.key) {
-      unique.back().value = std::move(m.value);
+  const auto by_key = [](const Member& a, const Member& b) { return a.key < b.key; };
+  // Members usually arrive in order already, or nearly: an insertion sort
+  // (stable, no scratch memory) serves small objects; stable_sort the rest.
+  // Stability keeps members with equal keys in document order, so the last
+  // of each run is the one written last.
+  constexpr std::size_t kInsertionSortLimit = 16;
+  if (members.size() <= kInsertionSortLimit) {
+    for (std::size_t i = 1; i < members.size(); ++i) {
+      if (!by_key(members[i], members[i - 1])) continue;
+      Member moving = std::move(members[i]);
+      std::size_t j = i;
+      for (; j > 0 && by_key(moving, members[j - 1]); --j) members[j] = std::move(members[j - 1]);
+      members[j] = std::move(moving);
+    }
+  } else if (!std::is_sorted(members.begin(), members.end(), by_key)) {
+    std::stable_sort(members.begin(), members.end(), by_key);
+  }
+  // Drop all but the last of each run of equal keys, in place.
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < members.size(); ++i) {
+    if (kept > 0 && members[kept - 1].key == members[i].key) {
+      members[kept - 1].value = std::move(members[i].value);
     } else {
-      unique.push_back(std::move(m));
+      if (kept != i) members[kept] = std::move(members[i]);
+      ++kept;
     }
   }
-  return unique;
+  members.resize(kept);
+  return members;
 }
 
 const JsonValue* find_member(const Object& object, std::string_view key) {
