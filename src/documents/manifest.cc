@@ -6,6 +6,8 @@
 namespace orvex::documents {
 namespace {
 
+constexpr std::size_t kFirstEntries = 16;
+
 constexpr std::string_view kManifestFields[] = {"ModSurfaces", "WeightTables"};
 constexpr std::string_view kModSurfaceFields[] = {"Name", "Weight"};
 constexpr std::string_view kWeightTableFields[] = {"Key", "Value"};
@@ -19,29 +21,35 @@ constexpr StructShape kWeightTableShape{kWeightTableFields, 2, messages::kWeight
 // Any JSON number as a double: integers converted to the nearest double,
 // floats as read.
 bool read_double(json::Reader& r, double& out) {
-  json::JsonValue number;
+  json::Number number;
   if (!read_number_field(r, messages::kExpectedF64, number)) return false;
-  switch (number.number_kind()) {
-    case json::NumberKind::Unsigned: out = static_cast<double>(number.as_unsigned()); break;
-    case json::NumberKind::Negative: out = static_cast<double>(number.as_negative()); break;
-    case json::NumberKind::Float: out = number.as_float(); break;
-  }
+  out = number.to_double();
+  return true;
+}
+
+// A name or key: viewed in place in the text when it has no escape,
+// otherwise decoded into the manifest's own storage.
+bool read_name(json::Reader& r, ProjectManifest& manifest, std::string& scratch, std::string_view& out) {
+  r.skip_whitespace();
+  if (r.at_end()) return r.fail_here(json::messages::kEofWhileParsingValue);
+  if (r.peek() != '"') return r.fail_invalid_type(messages::kExpectedString);
+  if (!r.read_key(out, scratch)) return false;
+  if (out.data() == scratch.data()) out = manifest.decoded_names.emplace_front(std::move(scratch));
   return true;
 }
 
 // One named number: a mod surface or a weight table.
 template <class Entry, class Name, class Number>
-bool read_entry(json::Reader& r, const StructShape& shape, Entry& entry, Name name, Number number) {
-  return read_struct(r, shape, [&](int field) {
-    return field == 0 ? read_text(r, entry.*name) : read_double(r, entry.*number);
-  });
-}
-
-template <class Entry, class Name, class Number>
-bool read_entries(json::Reader& r, const StructShape& shape, std::vector<Entry>& out, Name name, Number number) {
+bool read_entries(json::Reader& r, const StructShape& shape, ProjectManifest& manifest, std::vector<Entry>& out,
+                  Name name, Number number) {
+  std::string scratch;
   return read_sequence(r, [&] {
-    out.emplace_back();
-    return read_entry(r, shape, out.back(), name, number);
+    // Spare a small manifest the first few regrowths.
+    if (out.empty()) out.reserve(kFirstEntries);
+    Entry& entry = out.emplace_back();
+    return read_struct(r, shape, [&](int field) {
+      return field == 0 ? read_name(r, manifest, scratch, entry.*name) : read_double(r, entry.*number);
+    });
   });
 }
 
@@ -50,9 +58,10 @@ bool read_entries(json::Reader& r, const StructShape& shape, std::vector<Entry>&
 Result<ProjectManifest> read_manifest(std::string_view text) {
   return read_document<ProjectManifest>(text, [](json::Reader& r, ProjectManifest& d) {
     return read_struct(r, kManifestShape, [&](int field) {
-      return field == 0
-                 ? read_entries(r, kModSurfaceShape, d.mod_surfaces, &ModSurface::name, &ModSurface::weight)
-                 : read_entries(r, kWeightTableShape, d.weight_tables, &WeightTable::key, &WeightTable::value);
+      return field == 0 ? read_entries(r, kModSurfaceShape, d, d.mod_surfaces, &ModSurface::name,
+                                       &ModSurface::weight)
+                        : read_entries(r, kWeightTableShape, d, d.weight_tables, &WeightTable::key,
+                                       &WeightTable::value);
     });
   });
 }

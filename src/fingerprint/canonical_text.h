@@ -13,11 +13,10 @@ namespace orvex::fingerprint {
 
 // Feeds the canonical text to `sink` in pieces of bounded size, so that a
 // huge manifest never needs its whole canonical text in memory at once.
-// Sorts the manifest's lists in place (stable, by the bytes of the name).
-void emit_canonical_text(documents::ProjectManifest& manifest,
+void emit_canonical_text(const documents::ProjectManifest& manifest,
                          const std::function<void(std::string_view)>& sink);
 
 // The whole canonical text at once (for tests and small manifests).
-std::string canonical_text(documents::ProjectManifest manifest);
+std::string canonical_text(const documents::ProjectManifest& manifest);
 
 }  // namespace orvex::fingerprint

@@ -1,13 +1,9 @@
 #include "fingerprint/fingerprint.h"
 
-#include <sodium.h>
-
-#include <array>
-#include <cstdint>
-
 #include "common/hex.h"
 #include "fingerprint/canonical_text.h"
 #include "fingerprint/messages.h"
+#include "fingerprint/sha256.h"
 
 namespace orvex::fingerprint {
 
@@ -17,14 +13,9 @@ Result<std::string> generate_logic_fingerprint(std::string_view manifest_json) {
 
   // The canonical text is hashed as it is produced; the digest is that of
   // the whole text in one piece.
-  crypto_hash_sha256_state state;
-  crypto_hash_sha256_init(&state);
-  emit_canonical_text(manifest.value(), [&](std::string_view piece) {
-    crypto_hash_sha256_update(&state, reinterpret_cast<const unsigned char*>(piece.data()), piece.size());
-  });
-  std::array<std::uint8_t, crypto_hash_sha256_BYTES> digest;
-  crypto_hash_sha256_final(&state, digest.data());
-  return lowercase_hex(digest);
+  Sha256 hash;
+  emit_canonical_text(manifest.value(), [&](std::string_view piece) { hash.update(piece); });
+  return lowercase_hex(hash.finish());
 }
 
 Result<bool> verify_logic_fingerprint(std::string_view manifest_json, std::string_view expected) {
