@@ -57,7 +57,7 @@ bool scale(std::uint64_t significand, std::int32_t exponent, double& out) {
 
 }  // namespace
 
-bool Reader::read_number(JsonValue& out) {
+bool Reader::read_number(Number& out) {
   bool negative = false;
   if (peek() == '-') {
     negative = true;
@@ -134,7 +134,7 @@ bool Reader::read_number(JsonValue& out) {
       explicit_exponent = explicit_exponent * 10 + static_cast<std::int32_t>(digit);
     }
     if (zeroed) {
-      out = JsonValue::floating(negative ? -0.0 : 0.0);
+      out = Number::floating(negative ? -0.0 : 0.0);
       return true;
     }
     exponent = saturating_add(exponent, exponent_negative ? -static_cast<std::int64_t>(explicit_exponent)
@@ -143,19 +143,19 @@ bool Reader::read_number(JsonValue& out) {
 
   if (!is_float) {
     if (!negative) {
-      out = JsonValue::unsigned_integer(significand);
+      out = Number::unsigned_integer(significand);
       return true;
     }
     constexpr std::uint64_t kMostNegativeMagnitude = std::uint64_t{1} << 63;
     if (significand >= 1 && significand <= kMostNegativeMagnitude) {
-      out = JsonValue::negative_integer(static_cast<std::int64_t>(0 - significand));
+      out = Number::negative_integer(static_cast<std::int64_t>(0 - significand));
       return true;
     }
   }
 
   double magnitude = 0.0;
   if (!scale(significand, exponent, magnitude)) return fail_here(messages::kNumberOutOfRange);
-  out = JsonValue::floating(negative ? -magnitude : magnitude);
+  out = Number::floating(negative ? -magnitude : magnitude);
   return true;
 }
 

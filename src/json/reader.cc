@@ -130,7 +130,12 @@ bool Reader::read_value(JsonValue& out) {
     case '-':
     case '0': case '1': case '2': case '3': case '4':
     case '5': case '6': case '7': case '8': case '9':
-      return read_number(out);
+    {
+      Number number;
+      if (!read_number(number)) return false;
+      out = JsonValue::number(number);
+      return true;
+    }
     default:
       return fail_peeked(messages::kExpectedValue);
   }

@@ -23,6 +23,27 @@ using Array = std::vector<JsonValue>;
 // first), keys unique. Every Object in the system keeps this invariant.
 using Object = std::vector<Member>;
 
+// A number as the reader produces it, before it becomes part of a value.
+struct Number {
+  NumberKind kind = NumberKind::Unsigned;
+  std::uint64_t unsigned_value = 0;  // kind Unsigned
+  std::int64_t negative_value = 0;   // kind Negative (always < 0)
+  double float_value = 0.0;          // kind Float
+
+  static Number unsigned_integer(std::uint64_t u) { return Number{NumberKind::Unsigned, u, 0, 0.0}; }
+  static Number negative_integer(std::int64_t n) { return Number{NumberKind::Negative, 0, n, 0.0}; }
+  static Number floating(double d) { return Number{NumberKind::Float, 0, 0, d}; }
+
+  // The nearest double (integers round to nearest, ties to even).
+  double to_double() const {
+    switch (kind) {
+      case NumberKind::Unsigned: return static_cast<double>(unsigned_value);
+      case NumberKind::Negative: return static_cast<double>(negative_value);
+      default: return float_value;
+    }
+  }
+};
+
 class JsonValue {
  public:
   JsonValue() = default;  // null
@@ -32,6 +53,7 @@ class JsonValue {
   // REQUIRES: n < 0
   static JsonValue negative_integer(std::int64_t n);
   static JsonValue floating(double d);
+  static JsonValue number(const Number& n);
   static JsonValue string(std::string s);
   static JsonValue array(Array elements);
   // REQUIRES: members sorted and unique (see make_object).
