@@ -21,6 +21,15 @@ struct StructShape {
 
 namespace detail {
 
+// Field names are short: a plain loop beats a call to memcmp.
+inline bool same_bytes(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
+
 inline std::string field_message(const char* prefix, std::string_view field) {
   std::string m = prefix;
   m += field;
@@ -53,7 +62,7 @@ bool read_struct_object(json::Reader& r, const StructShape& shape, ReadField& re
     if (!r.read_key(key, scratch)) return false;
     int field = -1;
     for (int i = 0; i < shape.field_count; ++i) {
-      if (shape.fields[i] == key) {
+      if (same_bytes(shape.fields[i], key)) {
         field = i;
         break;
       }

@@ -76,14 +76,20 @@ bool Reader::read_number(Number& out) {
   } else if (first >= '1' && first <= '9') {
     significand = first - '0';
     while (!at_end() && is_digit(peek())) {
-      unsigned digit = peek() - '0';
-      if (!integer_overflow && fits(significand, digit)) {
-        significand = significand * 10 + digit;
-      } else {
-        integer_overflow = true;
-        exponent = saturating_add(exponent, 1);
-      }
+      const unsigned digit = peek() - '0';
+      if (!fits(significand, digit)) break;
+      significand = significand * 10 + digit;
       advance();
+    }
+    // Integer digits beyond 64 bits are not added; each raises the exponent.
+    std::int64_t dropped = 0;
+    while (!at_end() && is_digit(peek())) {
+      ++dropped;
+      advance();
+    }
+    if (dropped > 0) {
+      integer_overflow = true;
+      exponent = saturating_add(exponent, dropped);
     }
   } else {
     return fail_here(messages::kInvalidNumber);
@@ -95,17 +101,18 @@ bool Reader::read_number(Number& out) {
     advance();
     if (at_end()) return fail_here(messages::kEofWhileParsingValue);
     if (!is_digit(peek())) return fail_peeked(messages::kInvalidNumber);
-    bool dropping = false;
+    // Digits taken into the significand, each lowering the exponent; once
+    // one does not fit, it and all after it are dropped.
+    std::int64_t taken = 0;
     while (!at_end() && is_digit(peek())) {
-      unsigned digit = peek() - '0';
-      if (!dropping && fits(significand, digit)) {
-        significand = significand * 10 + digit;
-        exponent = saturating_add(exponent, -1);
-      } else {
-        dropping = true;
-      }
+      const unsigned digit = peek() - '0';
+      if (!fits(significand, digit)) break;
+      significand = significand * 10 + digit;
+      ++taken;
       advance();
     }
+    while (!at_end() && is_digit(peek())) advance();
+    exponent = saturating_add(exponent, -taken);
   }
 
   if (!at_end() && (peek() == 'e' || peek() == 'E')) {

@@ -1,0 +1,34 @@
+// The eight-at-a-time scan must stop exactly where a byte-by-byte scan does.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "json/byte_scan.h"
+
+namespace orvex::json {
+namespace {
+
+const char* slow_find(const std::string& s) {
+  const char* p = s.data();
+  while (p != s.data() + s.size() && is_plain_string_byte(static_cast<unsigned char>(*p))) ++p;
+  return p;
+}
+
+TEST(ByteScan, StopsWhereAByteByByteScanStops) {
+  // Bytes on both sides of every boundary the scan tests: controls, the
+  // quote, the backslash, and high bytes that must not borrow into a match.
+  const char alphabet[] = {'"', '\\', 0x1f, 0x00, 0x20, 'a', '\x80', '\xff', '\x9f', 0x21, 0x5b, 0x5d, 0x7f, '\xa2', '\xdc'};
+  std::mt19937 random(3);
+  for (int i = 0; i < 200000; ++i) {
+    std::string s(random() % 40, 'x');
+    for (char& c : s) {
+      if (random() % 4 == 0) c = alphabet[random() % sizeof alphabet];
+    }
+    ASSERT_EQ(find_string_special(s.data(), s.data() + s.size()) - s.data(), slow_find(s) - s.data())
+        << "case " << i;
+  }
+}
+
+}  // namespace
+}  // namespace orvex::json
