@@ -35,6 +35,7 @@ import tempfile
 import time
 
 import orvex_core
+from machine import cpu_model
 
 SMALL_ENTRIES = 20
 LARGE_ENTRIES = 1_000_000
@@ -53,14 +54,6 @@ KNOBS = ["damage_scale", "reload_time", "merchant_markup", "minimap_zoom", "spaw
          "armor_pen", "heal_rate", "tax_rate", "respawn_delay", "torch_radius"]
 TABLES = ["loot_table", "spawn_weights", "price_curve", "xp_curve", "rarity", "biome_mix"]
 TIERS = ["common", "uncommon", "rare", "epic", "legendary", "tundra", "desert", "swamp", "coast"]
-
-
-def cpu_model():
-    with open("/proc/cpuinfo", encoding="utf-8") as cpuinfo:
-        for line in cpuinfo:
-            if line.startswith("model name"):
-                return line.split(":", 1)[1].strip()
-    return platform.processor() or "unknown"
 
 
 def random_number(rng):

@@ -30,6 +30,7 @@ import tempfile
 import time
 
 import orvex_core
+from machine import cpu_model
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD_DIR = os.path.join(ROOT, "build", "bench")
@@ -59,14 +60,6 @@ ACTIONS = {
     "denied": json.dumps({"params": {"vendor": "vendor-9", "amount": 150, "currency": "EUR"}}),
 }
 STATE = json.dumps({"values": {"current_spend": 1200, "day": "2026-03-01"}})
-
-
-def cpu_model():
-    with open("/proc/cpuinfo", encoding="utf-8") as cpuinfo:
-        for line in cpuinfo:
-            if line.startswith("model name"):
-                return line.split(":", 1)[1].strip()
-    return platform.processor() or "unknown"
 
 
 def ensure_floor_program():
