@@ -108,32 +108,24 @@ bool Reader::read_value(JsonValue& out) {
       return true;
     case 't':
       if (!read_literal("rue")) return false;
-      out = JsonValue::boolean(true);
+      out.set_boolean(true);
       return true;
     case 'f':
       if (!read_literal("alse")) return false;
-      out = JsonValue::boolean(false);
+      out.set_boolean(false);
       return true;
-    case '"': {
-      std::string s;
-      if (!read_string(s)) return false;
-      out = JsonValue::string(std::move(s));
-      return true;
-    }
+    case '"':
+      return read_string(out.set_string());
     case '[': return read_array(out);
-    case '{': {
-      Object members;
-      if (!read_object_members(members)) return false;
-      out = JsonValue::object(std::move(members));
-      return true;
-    }
+    case '{':
+      return read_object_members(out.set_object());
     case '-':
     case '0': case '1': case '2': case '3': case '4':
     case '5': case '6': case '7': case '8': case '9':
     {
       Number number;
       if (!read_number(number)) return false;
-      out = JsonValue::number(number);
+      out.set_number(number);
       return true;
     }
     default:
@@ -144,7 +136,7 @@ bool Reader::read_value(JsonValue& out) {
 bool Reader::read_array(JsonValue& out) {
   if (!enter_nesting()) return false;
   advance();
-  Array elements;
+  Array& elements = out.set_array();
   skip_whitespace();
   if (at_end()) return fail_here(messages::kEofWhileParsingList);
   if (peek() != ']') {
@@ -163,14 +155,14 @@ bool Reader::read_array(JsonValue& out) {
   }
   advance();  // ']'
   leave_nesting();
-  out = JsonValue::array(std::move(elements));
   return true;
 }
 
 bool Reader::read_object_members(Object& out) {
   if (!enter_nesting()) return false;
   advance();
-  std::vector<Member> members;
+  Object& members = out;
+  members.clear();
   skip_whitespace();
   if (at_end()) return fail_here(messages::kEofWhileParsingObject);
   if (peek() != '}') {

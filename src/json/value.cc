@@ -31,6 +31,14 @@ JsonValue JsonValue::number(const Number& n) {
     default: return floating(n.float_value);
   }
 }
+void JsonValue::set_number(const Number& n) {
+  switch (n.kind) {
+    case NumberKind::Unsigned: state_.emplace<2>(n.unsigned_value); return;
+    case NumberKind::Negative: state_.emplace<3>(n.negative_value); return;
+    default: state_.emplace<4>(n.float_value); return;
+  }
+}
+
 JsonValue JsonValue::string(std::string s) {
   JsonValue v;
   v.state_.emplace<5>(std::move(s));

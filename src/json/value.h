@@ -59,6 +59,14 @@ class JsonValue {
   // REQUIRES: members sorted and unique (see make_object).
   static JsonValue object(Object members);
 
+  // In-place changes for the reader, which fills values where they stand.
+  void set_boolean(bool b) { state_.emplace<1>(b); }
+  void set_number(const Number& n);
+  // Each returns the empty string, array or object the value now holds.
+  std::string& set_string() { return state_.emplace<5>(); }
+  Array& set_array() { return state_.emplace<6>(); }
+  Object& set_object() { return state_.emplace<7>(); }
+
   Type type() const;
   // REQUIRES: type() == Type::Number
   NumberKind number_kind() const;
