@@ -35,7 +35,7 @@ import tempfile
 import time
 
 import orvex_core
-from machine import cpu_model
+from machine import cpu_model, record_result
 
 SMALL_ENTRIES = 20
 LARGE_ENTRIES = 1_000_000
@@ -175,7 +175,7 @@ def verdict(ok):
     return "PASS" if ok else "MISS"
 
 
-def report_speed(entries, text_bytes, medians, samples):
+def report_speed(entries, text_bytes, medians, samples, summary=None):
     module_ns, python_ns = medians["module"], medians["python"]
     ratio = python_ns / module_ns
     target = SPEEDUP_TARGET[entries]
@@ -184,6 +184,8 @@ def report_speed(entries, text_bytes, medians, samples):
         spread = f"min {min(samples[name]) / 1e3:.1f} max {max(samples[name]) / 1e3:.1f}"
         print(f"    {name:<7} {medians[name] / 1e3:>12.1f} us/call (median of {len(samples[name])}; {spread})")
     print(f"    python/module {ratio:.2f}x   target >= {target:.0f}x   {verdict(ratio >= target)}")
+    record_result(summary, "fingerprint", f"{entries} entries: Python time / module time", ratio,
+                  f">= {target:.0f}x", ratio >= target)
 
 
 def main():
@@ -193,6 +195,7 @@ def main():
     parser.add_argument("--large-rounds", type=int, default=3, help="timed calls per implementation, 1M entries")
     parser.add_argument("--large-entries", type=int, default=LARGE_ENTRIES, help=argparse.SUPPRESS)
     parser.add_argument("--peak-memory-child", nargs=2, metavar=("IMPL", "PATH"), help=argparse.SUPPRESS)
+    parser.add_argument("--summary", help="append the ratios as JSON lines to this file (used by bench/all.py)")
     args = parser.parse_args()
     if args.peak_memory_child:
         peak_memory_child(*args.peak_memory_child)
@@ -204,7 +207,7 @@ def main():
     check_same_digest(small, f"{SMALL_ENTRIES} entries")
     calls = {name: calls_per_block(function, small) for name, function in IMPLEMENTATIONS.items()}
     medians, samples = time_interleaved(small, args.small_rounds, calls)
-    report_speed(SMALL_ENTRIES, len(small.encode("utf-8")), medians, samples)
+    report_speed(SMALL_ENTRIES, len(small.encode("utf-8")), medians, samples, args.summary)
 
     SPEEDUP_TARGET.setdefault(args.large_entries, SPEEDUP_TARGET[LARGE_ENTRIES])
     started = time.perf_counter()
@@ -213,7 +216,7 @@ def main():
     print(f"(generated {args.large_entries} entries in {time.perf_counter() - started:.1f} s)")
     digest = check_same_digest(large, f"{args.large_entries} entries")
     medians, samples = time_interleaved(large, args.large_rounds, {name: 1 for name in IMPLEMENTATIONS})
-    report_speed(args.large_entries, large_bytes, medians, samples)
+    report_speed(args.large_entries, large_bytes, medians, samples, args.summary)
 
     with tempfile.TemporaryDirectory() as scratch:
         path = os.path.join(scratch, "manifest.json")
@@ -233,6 +236,8 @@ def main():
             line = f"    {name:<7} {growth / 2**20:>9.1f} MiB = {ratio:.2f}x text{note}"
             if name == "module":
                 line += f"   target < {MEMORY_TARGET:.0f}x   {verdict(ratio < MEMORY_TARGET)}"
+                record_result(args.summary, "fingerprint", f"{args.large_entries} entries: peak memory / text size",
+                              ratio, f"< {MEMORY_TARGET:.0f}x", ratio < MEMORY_TARGET)
             print(line)
 
 

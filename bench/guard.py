@@ -30,7 +30,7 @@ import tempfile
 import time
 
 import orvex_core
-from machine import cpu_model
+from machine import cpu_model, record_result
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD_DIR = os.path.join(ROOT, "build", "bench")
@@ -125,6 +125,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--calls", type=int, default=2000, help="calls (and floor iterations) per timed block")
     parser.add_argument("--rounds", type=int, default=11, help="timed blocks of each of the four kinds")
+    parser.add_argument("--summary", help="append the ratios as JSON lines to this file (used by bench/all.py)")
     args = parser.parse_args()
 
     ensure_floor_program()
@@ -170,6 +171,8 @@ def main():
         overhead = (medians["guard"] - medians["floor"]) / 1e3
         print(f"    guard/floor {ratio:.3f}x (guard spends {overhead:+.2f} us more)   target <= {RATIO_TARGET}x   "
               f"{'PASS' if ratio <= RATIO_TARGET else 'MISS'}")
+        record_result(args.summary, "guard", f"{kind} call: guard time / floor time", ratio,
+                      f"<= {RATIO_TARGET}x", ratio <= RATIO_TARGET)
 
 
 if __name__ == "__main__":

@@ -9,3 +9,13 @@ def cpu_model():
             if line.startswith("model name"):
                 return line.split(":", 1)[1].strip()
     return platform.processor() or "unknown"
+
+
+def record_result(path, benchmark, measure, value, target, passed):
+    """Appends one figure to the summary file that bench/all.py tabulates."""
+    if not path:
+        return
+    import json
+    with open(path, "a", encoding="utf-8") as summary:
+        summary.write(json.dumps({"benchmark": benchmark, "measure": measure, "value": value,
+                                  "target": target, "pass": passed}) + "\n")
