@@ -60,12 +60,12 @@ class JsonValue {
   static JsonValue object(Object members);
 
   // In-place changes for the reader, which fills values where they stand.
-  void set_boolean(bool b) { state_.emplace<1>(b); }
+  void set_boolean(bool b);
   void set_number(const Number& n);
   // Each returns the empty string, array or object the value now holds.
-  std::string& set_string() { return state_.emplace<5>(); }
-  Array& set_array() { return state_.emplace<6>(); }
-  Object& set_object() { return state_.emplace<7>(); }
+  std::string& set_string();
+  Array& set_array();
+  Object& set_object();
 
   Type type() const;
   // REQUIRES: type() == Type::Number
@@ -91,6 +91,14 @@ struct Member {
   std::string key;
   JsonValue value;
 };
+
+// Defined only here, where Member is complete: replacing the variant's
+// alternative may destroy an Object, and a compiler may instantiate that
+// at its first use (clang does).
+inline void JsonValue::set_boolean(bool b) { state_.emplace<1>(b); }
+inline std::string& JsonValue::set_string() { return state_.emplace<5>(); }
+inline Array& JsonValue::set_array() { return state_.emplace<6>(); }
+inline Object& JsonValue::set_object() { return state_.emplace<7>(); }
 
 // Sorts members into ascending byte order of their keys; of several members
 // with the same key the one written last wins and keeps the sorted place.
