@@ -5,7 +5,7 @@ VENV := .venv
 VPY := $(VENV)/bin/python
 CPP_BUILD := build/cpp
 
-.PHONY: all setup system-deps venv install demo test test-cpp test-python clean
+.PHONY: all setup system-deps venv install demo test quick-test test-cpp test-python clean
 
 all: install
 
@@ -36,7 +36,13 @@ test-cpp: system-deps
 test-python: install
 	$(VPY) -m pytest -q tests
 
-test: test-cpp test-python
+# Every suite: the C++ tests, the Python tests, the same Python tests under
+# every CPython 3.8-3.13 on the machine against one abi3 wheel (compat, in
+# mk/compat.mk), and the C++ tests under ASan and UBSan (sanitize, in
+# mk/sanitize.mk). `make quick-test` runs only the first two.
+test: test-cpp test-python compat sanitize
+
+quick-test: test-cpp test-python
 
 clean:
 	rm -rf build $(VENV)
