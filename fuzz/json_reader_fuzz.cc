@@ -1,6 +1,8 @@
 // The generic reader: errors are placed inside the text with a catalogue
 // message, the lenient skipper accepts whatever the reader accepts, and the
-// compact text of a value read reads back to the same value.
+// compact text of a value read reads back to the same value. Strings are
+// held to plain byte-at-a-time decoding and escaping written here, against
+// the reader's and the writer's word-at-a-time scans.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -98,6 +100,110 @@ bool keys_ascending(const JsonValue& v) {
   return true;
 }
 
+void append_code_point(std::uint32_t c, std::string& out) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+std::uint32_t hex4(std::string_view s) {
+  std::uint32_t v = 0;
+  for (char c : s.substr(0, 4)) {
+    v = v * 16 + static_cast<std::uint32_t>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+  }
+  return v;
+}
+
+// The content of a well-formed string literal that starts at `at` (its
+// opening quote), one byte at a time.
+std::string decode_literal(std::string_view text, std::size_t at) {
+  std::string out;
+  for (std::size_t i = at + 1; text[i] != '"'; ++i) {
+    if (text[i] != '\\') {
+      out += text[i];
+      continue;
+    }
+    const char e = text[++i];
+    switch (e) {
+      case 'b': out += '\b'; break;
+      case 'f': out += '\f'; break;
+      case 'n': out += '\n'; break;
+      case 'r': out += '\r'; break;
+      case 't': out += '\t'; break;
+      case 'u': {
+        std::uint32_t unit = hex4(text.substr(i + 1));
+        i += 4;
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+          unit = 0x10000 + ((unit - 0xD800) << 10) + (hex4(text.substr(i + 3)) - 0xDC00);
+          i += 6;
+        }
+        append_code_point(unit, out);
+        break;
+      }
+      default: out += e; break;  // " \ /
+    }
+  }
+  return out;
+}
+
+// A string as the compact writer must write it, one byte at a time.
+std::string escape_plainly(std::string_view s) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out = "\"";
+  for (unsigned char c : s) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\b': out += "\\b"; break;
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\f': out += "\\f"; break;
+      case '\r': out += "\\r"; break;
+      default:
+        if (c < 0x20) {
+          out += "\\u00";
+          out += kHex[c >> 4];
+          out += kHex[c & 0x0F];
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  out += '"';
+  return out;
+}
+
+// Every key and string value of `v` is written as plain escaping says.
+void check_string_writing(std::string_view text, const JsonValue& v) {
+  const auto check = [&](const std::string& s) {
+    std::string written;
+    json::write_string(s, written);
+    ORVEX_FUZZ_REQUIRE(written == escape_plainly(s), text, written);
+  };
+  if (v.type() == Type::String) check(v.as_string());
+  if (v.type() == Type::Array) {
+    for (const JsonValue& e : v.as_array()) check_string_writing(text, e);
+  }
+  if (v.type() == Type::Object) {
+    for (const json::Member& m : v.as_object()) {
+      check(m.key);
+      check_string_writing(text, m.value);
+    }
+  }
+}
+
 void check_read(std::string_view text) {
   const Result<JsonValue> read = json::read_json(text);
 
@@ -114,6 +220,11 @@ void check_read(std::string_view text) {
 
   const JsonValue& value = read.value();
   ORVEX_FUZZ_REQUIRE(keys_ascending(value), text, json::write_compact(value));
+  check_string_writing(text, value);
+  if (value.type() == Type::String) {
+    const std::size_t quote = text.find('"');
+    ORVEX_FUZZ_REQUIRE(value.as_string() == decode_literal(text, quote), text, value.as_string());
+  }
   const std::string compact = json::write_compact(value);
   if (json::is_valid_utf8(text)) ORVEX_FUZZ_REQUIRE(json::is_valid_utf8(compact), text, compact);
 
