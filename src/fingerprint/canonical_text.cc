@@ -1,7 +1,6 @@
 #include "fingerprint/canonical_text.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <vector>
 
 #include "fingerprint/fixed_decimal.h"
@@ -17,56 +16,31 @@ constexpr std::size_t kEntryOverhead = 24;
 // Up to this many entries are sorted by insertion, in place.
 constexpr std::size_t kInsertionSortLimit = 20;
 
-// An entry to sort: its name, its number, and the name's first eight bytes
-// as a big-endian integer (zero-padded), which settles most comparisons
-// without reading the name itself, wherever in a large text it lies.
-struct SortEntry {
-  std::uint64_t prefix;
-  std::string_view name;
-  double number;
-};
-
-std::uint64_t name_prefix(std::string_view name) {
-  std::uint64_t prefix = 0;
-  const std::size_t n = std::min<std::size_t>(name.size(), 8);
-  for (std::size_t i = 0; i < 8; ++i) {
-    prefix = (prefix << 8) | (i < n ? static_cast<unsigned char>(name[i]) : 0u);
+// Stable sort by the bytes of the name (unsigned, a proper prefix first,
+// as string_view compares): entries with equal names keep document order.
+template <class Entry, class Name>
+void sort_by_name(std::vector<Entry>& entries, Name name) {
+  const auto before = [name](const Entry& a, const Entry& b) { return a.*name < b.*name; };
+  if (entries.size() <= kInsertionSortLimit) {
+    for (std::size_t i = 1; i < entries.size(); ++i) {
+      const Entry moving = entries[i];
+      std::size_t j = i;
+      for (; j > 0 && before(moving, entries[j - 1]); --j) entries[j] = entries[j - 1];
+      entries[j] = moving;
+    }
+  } else {
+    std::stable_sort(entries.begin(), entries.end(), before);
   }
-  return prefix;
-}
-
-// Byte order of the names (unsigned bytes, a proper prefix first). Equal
-// prefixes may still hide a difference beyond them, or in the padding.
-bool name_before(const SortEntry& a, const SortEntry& b) {
-  if (a.prefix != b.prefix) return a.prefix < b.prefix;
-  return a.name < b.name;
 }
 
 template <class Entry, class Name, class Number>
-std::vector<SortEntry> sorted_entries(const std::vector<Entry>& entries, Name name, Number number) {
-  std::vector<SortEntry> sorted;
-  sorted.reserve(entries.size());
-  for (const Entry& e : entries) sorted.push_back(SortEntry{name_prefix(e.*name), e.*name, e.*number});
-  // Both sorts are stable: entries with equal names keep document order.
-  if (sorted.size() <= kInsertionSortLimit) {
-    for (std::size_t i = 1; i < sorted.size(); ++i) {
-      const SortEntry moving = sorted[i];
-      std::size_t j = i;
-      for (; j > 0 && name_before(moving, sorted[j - 1]); --j) sorted[j] = sorted[j - 1];
-      sorted[j] = moving;
-    }
-  } else {
-    std::stable_sort(sorted.begin(), sorted.end(), name_before);
-  }
-  return sorted;
-}
-
-void emit_entries(const std::vector<SortEntry>& entries, std::string& chunk,
+void emit_entries(std::vector<Entry>& entries, Name name, Number number, std::string& chunk,
                   const std::function<void(std::string_view)>& sink) {
-  for (const SortEntry& e : entries) {
-    chunk += e.name;
+  sort_by_name(entries, name);
+  for (const Entry& e : entries) {
+    chunk += e.*name;
     chunk += ':';
-    append_fixed_decimal6(e.number, chunk);
+    append_fixed_decimal6(e.*number, chunk);
     chunk += ';';
     if (chunk.size() >= kChunkBytes) {
       sink(chunk);
@@ -77,20 +51,16 @@ void emit_entries(const std::vector<SortEntry>& entries, std::string& chunk,
 
 }  // namespace
 
-void emit_canonical_text(const documents::ProjectManifest& manifest,
-                         const std::function<void(std::string_view)>& sink) {
+void emit_canonical_text(documents::ProjectManifest& manifest, const std::function<void(std::string_view)>& sink) {
   std::string chunk;
   const std::size_t entries = manifest.mod_surfaces.size() + manifest.weight_tables.size();
   chunk.reserve(std::min(kChunkBytes, entries * kEntryOverhead) + kEntryOverhead);
-  // One list at a time, so only one sorted copy exists at once.
-  emit_entries(sorted_entries(manifest.mod_surfaces, &documents::ModSurface::name, &documents::ModSurface::weight),
-               chunk, sink);
-  emit_entries(sorted_entries(manifest.weight_tables, &documents::WeightTable::key, &documents::WeightTable::value),
-               chunk, sink);
+  emit_entries(manifest.mod_surfaces, &documents::ModSurface::name, &documents::ModSurface::weight, chunk, sink);
+  emit_entries(manifest.weight_tables, &documents::WeightTable::key, &documents::WeightTable::value, chunk, sink);
   if (!chunk.empty()) sink(chunk);
 }
 
-std::string canonical_text(const documents::ProjectManifest& manifest) {
+std::string canonical_text(documents::ProjectManifest manifest) {
   std::string text;
   emit_canonical_text(manifest, [&](std::string_view piece) { text += piece; });
   return text;

@@ -13,10 +13,11 @@ namespace orvex::fingerprint {
 
 // Feeds the canonical text to `sink` in pieces of bounded size, so that a
 // huge manifest never needs its whole canonical text in memory at once.
-void emit_canonical_text(const documents::ProjectManifest& manifest,
-                         const std::function<void(std::string_view)>& sink);
+// Sorts the manifest's own lists, which the caller owns for this one call:
+// a manifest of millions of entries is not copied to be sorted.
+void emit_canonical_text(documents::ProjectManifest& manifest, const std::function<void(std::string_view)>& sink);
 
 // The whole canonical text at once (for tests and small manifests).
-std::string canonical_text(const documents::ProjectManifest& manifest);
+std::string canonical_text(documents::ProjectManifest manifest);
 
 }  // namespace orvex::fingerprint
