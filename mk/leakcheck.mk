@@ -5,7 +5,9 @@
 # whose stack touches the module: definite leaks, invalid reads and
 # writes, uninitialised values. The interpreter's own noise is hidden by
 # tools/valgrind-python.supp, which names no frame of ours. Each process
-# (tests fork) writes its own report, memcheck.<pid>.xml.
+# writes its own report, memcheck.<pid>.xml: the tests fork, and start
+# interpreters that call the module (these are traced too, so every path
+# is absolute: they run in other working directories).
 #
 # The suites chosen exercise every function and every failure path of the
 # module (binding and conversion, documents and reading errors, decisions
@@ -16,8 +18,8 @@ LEAKCHECK_BUILD := build/leakcheck
 LEAKCHECK_TESTS ?= tests/test_binding.py tests/test_documents.py tests/test_json_reading.py \
   tests/test_validation.py tests/test_audit_log.py tests/test_fingerprint.py
 LEAKCHECK_VALGRIND := valgrind --tool=memcheck --leak-check=full --show-leak-kinds=definite \
-  --errors-for-leak-kinds=definite --track-origins=yes --num-callers=40 \
-  --suppressions=tools/valgrind-python.supp --xml=yes --xml-file=$(LEAKCHECK_BUILD)/memcheck.%p.xml
+  --errors-for-leak-kinds=definite --track-origins=yes --num-callers=40 --trace-children=yes --vgdb=no \
+  --suppressions=$(CURDIR)/tools/valgrind-python.supp --xml=yes --xml-file=$(abspath $(LEAKCHECK_BUILD))/memcheck.%p.xml
 
 .PHONY: leakcheck
 
