@@ -5,6 +5,7 @@
 // read here are written back out and enter fingerprints, so the exact
 // procedure below is part of the interface.
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "json/messages.h"
@@ -19,6 +20,49 @@ constexpr std::int32_t kI32Max = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t kI32Min = std::numeric_limits<std::int32_t>::min();
 
 bool is_digit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+// A significand of at most this many digits is below 10^19 and so fits in
+// 64 bits without a check per digit.
+constexpr int kDigitsThatAlwaysFit = 19;
+
+// Eight ASCII digits in `v` (first digit in the lowest byte)?
+bool is_eight_digits(std::uint64_t v) {
+  // Each byte is 0x30..0x39: its high nibble is 3, and adding 6 does not
+  // carry into the next nibble.
+  return (((v & 0xF0F0F0F0F0F0F0F0ULL) | (((v + 0x0606060606060606ULL) & 0xF0F0F0F0F0F0F0F0ULL) >> 4)) ==
+          0x3333333333333333ULL);
+}
+
+// The value of eight ASCII digits, the first the most significant: pairs,
+// then quads, then the whole, each step one multiply.
+std::uint64_t eight_digits_value(std::uint64_t v) {
+  v -= 0x3030303030303030ULL;
+  v = (v * 10) + (v >> 8);  // each even byte: two digits
+  v = (((v & 0x000000FF000000FFULL) * 0x000F424000000064ULL) +
+       (((v >> 16) & 0x000000FF000000FFULL) * 0x0000271000000001ULL)) >>
+      32;
+  return v;
+}
+
+// Takes up to `room` digits from [p, end) into `significand`, eight at a
+// time where it can; the caller guarantees that `room` more digits fit.
+// Returns the first byte not taken.
+const char* take_digits(const char* p, const char* end, int room, std::uint64_t& significand) {
+  while (room >= 8 && end - p >= 8) {
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    if (!is_eight_digits(v)) break;
+    significand = significand * 100000000 + eight_digits_value(v);
+    p += 8;
+    room -= 8;
+  }
+  while (room > 0 && p != end && is_digit(static_cast<unsigned char>(*p))) {
+    significand = significand * 10 + static_cast<unsigned>(*p - '0');
+    ++p;
+    --room;
+  }
+  return p;
+}
 
 // significand * 10 + digit stays within 64 bits.
 bool fits(std::uint64_t significand, unsigned digit) {
@@ -69,12 +113,18 @@ bool Reader::read_number(Number& out) {
   std::int32_t exponent = 0;
   bool integer_overflow = false;
 
+  // Digits in the significand so far; while they are few, no check per
+  // digit is needed.
+  int digits = 0;
   unsigned char first = peek();
   advance();
   if (first == '0') {
     if (!at_end() && is_digit(peek())) return fail_peeked(messages::kInvalidNumber);
   } else if (first >= '1' && first <= '9') {
     significand = first - '0';
+    const char* start = cur_;
+    cur_ = take_digits(cur_, end_, kDigitsThatAlwaysFit - 1, significand);
+    digits = 1 + static_cast<int>(cur_ - start);
     while (!at_end() && is_digit(peek())) {
       const unsigned digit = peek() - '0';
       if (!fits(significand, digit)) break;
@@ -103,7 +153,9 @@ bool Reader::read_number(Number& out) {
     if (!is_digit(peek())) return fail_peeked(messages::kInvalidNumber);
     // Digits taken into the significand, each lowering the exponent; once
     // one does not fit, it and all after it are dropped.
-    std::int64_t taken = 0;
+    const char* start = cur_;
+    cur_ = take_digits(cur_, end_, kDigitsThatAlwaysFit - digits, significand);
+    std::int64_t taken = cur_ - start;
     while (!at_end() && is_digit(peek())) {
       const unsigned digit = peek() - '0';
       if (!fits(significand, digit)) break;
