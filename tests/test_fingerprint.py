@@ -147,6 +147,24 @@ def test_sort_is_stable_at_every_length(count):
     assert fingerprint(manifest(surfaces, tables)) == digest(canonical)
 
 
+# Entries whose text is long next to the canonical text's buffer (names of
+# up to 200 KB, numbers of 300 digits), among short ones, at every count
+# around where small manifests switch to larger buffers.
+@pytest.mark.parametrize("name_sizes", [
+    [1, 2_000, 1],
+    [70_000, 3, 65_530, 65_536, 1],
+    [200_000],
+    [30] * 3000,
+])
+def test_long_names_and_numbers_cross_buffer_edges(name_sizes):
+    numbers = ["1e300", "-1e299", "0.25", "12345678901234567890"]
+    surfaces = [(chr(ord("a") + i % 26) * size, numbers[i % len(numbers)]) for i, size in enumerate(name_sizes)]
+    tables = [(f"t{i}", numbers[-1 - i % len(numbers)]) for i in range(len(name_sizes))]
+    canonical = "".join(f"{n}:{float(v):.6f};" for n, v in sorted(surfaces, key=lambda e: e[0].encode()))
+    canonical += "".join(f"{n}:{float(v):.6f};" for n, v in sorted(tables, key=lambda e: e[0].encode()))
+    assert fingerprint(manifest(surfaces, tables)) == digest(canonical)
+
+
 # ---------------------------------------------------------------------------
 # Verify
 

@@ -1,6 +1,8 @@
 #include "fingerprint/canonical_text.h"
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
 #include <vector>
 
 #include "fingerprint/fixed_decimal.h"
@@ -10,9 +12,9 @@ namespace {
 
 // Pieces handed to the sink are about this large.
 constexpr std::size_t kChunkBytes = 64 * 1024;
-// Bytes of one entry's text besides its name: ':' + number + ';' in the
-// common case.
-constexpr std::size_t kEntryOverhead = 24;
+// Bytes of one entry's text in the common case: a name of some twenty
+// bytes, ':', a short number, ';'.
+constexpr std::size_t kEntryEstimate = 40;
 // Up to this many entries are sorted by insertion, in place.
 constexpr std::size_t kInsertionSortLimit = 20;
 
@@ -33,31 +35,65 @@ void sort_by_name(std::vector<Entry>& entries, Name name) {
   }
 }
 
-template <class Entry, class Name, class Number>
-void emit_entries(std::vector<Entry>& entries, Name name, Number number, std::string& chunk,
-                  const std::function<void(std::string_view)>& sink) {
-  sort_by_name(entries, name);
-  for (const Entry& e : entries) {
-    chunk += e.*name;
-    chunk += ':';
-    append_fixed_decimal6(e.*number, chunk);
-    chunk += ';';
-    if (chunk.size() >= kChunkBytes) {
-      sink(chunk);
-      chunk.clear();
+// The canonical text is written into one buffer that goes to the sink
+// whenever an entry might not fit. An entry needs its name, ':', at most
+// kMaxFixedDecimal6 bytes of number and ';'; a name too long for the
+// buffer goes to the sink on its own.
+class ChunkWriter {
+ public:
+  ChunkWriter(std::size_t capacity, const std::function<void(std::string_view)>& sink)
+      : capacity_(capacity + kEntryRoom), buffer_(new char[capacity_]), sink_(sink) {}
+
+  void entry(std::string_view name, double number) {
+    char* at = room(name.size() + kEntryRoom);
+    if (at == nullptr) {  // a name longer than the whole buffer (which room() emptied)
+      sink_(name);
+      at = buffer_.get();
+    } else {
+      std::memcpy(at, name.data(), name.size());
+      at += name.size();
     }
+    *at++ = ':';
+    at = write_fixed_decimal6(number, at);
+    *at++ = ';';
+    used_ = static_cast<std::size_t>(at - buffer_.get());
   }
+
+  void flush() {
+    if (used_ > 0) sink_(std::string_view(buffer_.get(), used_));
+    used_ = 0;
+  }
+
+ private:
+  static constexpr std::size_t kEntryRoom = 1 + kMaxFixedDecimal6 + 1;
+
+  // `bytes` of room at the end of the buffer, flushing first if needed;
+  // nullptr if the buffer is too small even when empty.
+  char* room(std::size_t bytes) {
+    if (capacity_ - used_ < bytes) flush();
+    return capacity_ < bytes ? nullptr : buffer_.get() + used_;
+  }
+
+  std::size_t capacity_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t used_ = 0;
+  const std::function<void(std::string_view)>& sink_;
+};
+
+template <class Entry, class Name, class Number>
+void emit_entries(std::vector<Entry>& entries, Name name, Number number, ChunkWriter& out) {
+  sort_by_name(entries, name);
+  for (const Entry& e : entries) out.entry(e.*name, e.*number);
 }
 
 }  // namespace
 
 void emit_canonical_text(documents::ProjectManifest& manifest, const std::function<void(std::string_view)>& sink) {
-  std::string chunk;
   const std::size_t entries = manifest.mod_surfaces.size() + manifest.weight_tables.size();
-  chunk.reserve(std::min(kChunkBytes, entries * kEntryOverhead) + kEntryOverhead);
-  emit_entries(manifest.mod_surfaces, &documents::ModSurface::name, &documents::ModSurface::weight, chunk, sink);
-  emit_entries(manifest.weight_tables, &documents::WeightTable::key, &documents::WeightTable::value, chunk, sink);
-  if (!chunk.empty()) sink(chunk);
+  ChunkWriter out(std::min(kChunkBytes, entries * kEntryEstimate), sink);
+  emit_entries(manifest.mod_surfaces, &documents::ModSurface::name, &documents::ModSurface::weight, out);
+  emit_entries(manifest.weight_tables, &documents::WeightTable::key, &documents::WeightTable::value, out);
+  out.flush();
 }
 
 std::string canonical_text(documents::ProjectManifest manifest) {

@@ -1,11 +1,12 @@
 #include "fingerprint/fixed_decimal.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 #include <cstddef>
+#include <limits>
 #include <string_view>
 #include <system_error>
 
@@ -14,9 +15,6 @@ namespace orvex::fingerprint {
 namespace {
 
 constexpr int kFractionDigits = 6;
-// The largest double has 309 integer digits; with the sign, the point and
-// six fraction digits the text stays well inside this.
-constexpr std::size_t kBufferSize = 330;
 
 constexpr std::string_view kInfinity = "inf";
 constexpr std::string_view kNegativeInfinity = "-inf";
@@ -24,16 +22,36 @@ constexpr std::string_view kNotANumber = "nan";
 
 constexpr std::uint64_t kMillion = 1000000;
 
+// "00" "01" ... "99": two digits per lookup instead of one division each.
+constexpr auto kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
+char* write_pair(unsigned value, char* out) {
+  std::memcpy(out, &kDigitPairs[2 * value], 2);
+  return out + 2;
+}
+
+char* write_text(std::string_view text, char* out) {
+  std::memcpy(out, text.data(), text.size());
+  return out + text.size();
+}
+
 // The exact text for doubles whose binary value, scaled by 10^6, fits in
 // 128 bits as an integer over a power of two: magnitudes below 2^64 with
-// any fraction. Returns false for the rest, which take the general path.
-bool append_fixed_decimal6_fast(double x, std::string& out) {
+// any fraction. Returns nullptr for the rest, which take the general path.
+char* write_fixed_decimal6_fast(double x, char* out) {
   std::uint64_t bits;
   std::memcpy(&bits, &x, sizeof bits);
   const bool negative = (bits >> 63) != 0;
   const int biased_exponent = static_cast<int>((bits >> 52) & 0x7FF);
   std::uint64_t mantissa = bits & ((std::uint64_t{1} << 52) - 1);
-  if (biased_exponent == 0x7FF) return false;
+  if (biased_exponent == 0x7FF) return nullptr;
   int exponent;  // |x| = mantissa * 2^exponent
   if (biased_exponent == 0) {
     exponent = -1074;
@@ -41,7 +59,7 @@ bool append_fixed_decimal6_fast(double x, std::string& out) {
     mantissa |= std::uint64_t{1} << 52;
     exponent = biased_exponent - 1075;
   }
-  if (exponent > 11) return false;  // |x| may reach 2^64: leave it to to_chars
+  if (exponent > 11) return nullptr;  // |x| may reach 2^64: leave it to to_chars
 
   // micros = |x| * 10^6 rounded to nearest, an exact tie to even.
   unsigned __int128 micros;
@@ -61,54 +79,47 @@ bool append_fixed_decimal6_fast(double x, std::string& out) {
   }
   // 128-bit division is a library call; the usual magnitudes fit in 64 bits.
   std::uint64_t whole;
-  std::uint64_t fraction;
+  unsigned fraction;
   if (micros <= std::numeric_limits<std::uint64_t>::max()) {
     const auto narrow = static_cast<std::uint64_t>(micros);
     whole = narrow / kMillion;
-    fraction = narrow % kMillion;
+    fraction = static_cast<unsigned>(narrow % kMillion);
   } else {
     const unsigned __int128 wide_whole = micros / kMillion;
-    if (wide_whole > std::numeric_limits<std::uint64_t>::max()) return false;
+    if (wide_whole > std::numeric_limits<std::uint64_t>::max()) return nullptr;
     whole = static_cast<std::uint64_t>(wide_whole);
-    fraction = static_cast<std::uint64_t>(micros % kMillion);
+    fraction = static_cast<unsigned>(micros % kMillion);
   }
 
-  char text[32];
-  char* at = text;
-  if (negative) *at++ = '-';
-  at = std::to_chars(at, text + sizeof text, whole).ptr;
-  *at++ = '.';
-  for (int i = kFractionDigits - 1; i >= 0; --i) {
-    at[i] = static_cast<char>('0' + fraction % 10);
-    fraction /= 10;
+  if (negative) *out++ = '-';
+  if (whole < 10) {
+    *out++ = static_cast<char>('0' + whole);
+  } else if (whole < 100) {
+    out = write_pair(static_cast<unsigned>(whole), out);
+  } else {
+    out = std::to_chars(out, out + 20, whole).ptr;
   }
-  out.append(text, static_cast<std::size_t>(at + kFractionDigits - text));
-  return true;
+  *out++ = '.';
+  out = write_pair(fraction / 10000, out);
+  out = write_pair(fraction / 100 % 100, out);
+  return write_pair(fraction % 100, out);
 }
 
 }  // namespace
 
-void append_fixed_decimal6(double x, std::string& out) {
+char* write_fixed_decimal6(double x, char* out) {
   // Manifest numbers come from the reader, which never yields a non-finite
   // value. Should one arrive anyway, it gets a readable fixed word instead
   // of undefined digits (to_chars would spell a negative NaN "-nan").
-  if (std::isnan(x)) {
-    out += kNotANumber;
-    return;
-  }
-  if (std::isinf(x)) {
-    out += x < 0 ? kNegativeInfinity : kInfinity;
-    return;
-  }
-  if (append_fixed_decimal6_fast(x, out)) return;
+  if (std::isnan(x)) return write_text(kNotANumber, out);
+  if (std::isinf(x)) return write_text(x < 0 ? kNegativeInfinity : kInfinity, out);
+  if (char* end = write_fixed_decimal6_fast(x, out)) return end;
   // to_chars rounds the exact binary value, ties to even, and writes the
   // sign of negative zero and of negatives that round to zero, which is
   // the printf("%.6f") text the canonical form is defined by.
-  char text[kBufferSize];
-  const auto [end, ec] =
-      std::to_chars(text, text + sizeof text, x, std::chars_format::fixed, kFractionDigits);
-  if (ec != std::errc()) return;  // cannot happen: the buffer fits every finite double
-  out.append(text, end);
+  const auto [end, ec] = std::to_chars(out, out + kMaxFixedDecimal6, x, std::chars_format::fixed, kFractionDigits);
+  // Cannot fail: the room fits every finite double.
+  return ec == std::errc() ? end : out;
 }
 
 }  // namespace orvex::fingerprint
