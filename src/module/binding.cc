@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "module/messages.h"
 #include "module/object_text.h"
@@ -71,8 +72,7 @@ PendingError name_argument(std::string_view parameter, PendingError error) {
 
 }  // namespace
 
-Fallible<std::vector<OwnedText>> bind_arguments(const Signature& signature, PyObject* args,
-                                                PyObject* kwargs) {
+Fallible<BoundTexts> bind_arguments(const Signature& signature, PyObject* args, PyObject* kwargs) {
   const std::size_t count = signature.parameters.size();
   const auto given = static_cast<std::size_t>(PyTuple_Size(args));
   if (given > count) {
@@ -82,7 +82,7 @@ Fallible<std::vector<OwnedText>> bind_arguments(const Signature& signature, PyOb
   }
   // Strong references: the conversions below may run the caller's code
   // (a metaclass's __qualname__), which must not be able to free an argument.
-  std::vector<PyRef> slots(count);
+  std::array<PyRef, kMaxParameters> slots;
   for (std::size_t i = 0; i < given; ++i) {
     slots[i] = PyRef::borrow(PyTuple_GetItem(args, static_cast<Py_ssize_t>(i)));
   }
@@ -118,12 +118,11 @@ Fallible<std::vector<OwnedText>> bind_arguments(const Signature& signature, PyOb
                       quoted_name_list(missing));
   }
 
-  std::vector<OwnedText> texts;
-  texts.reserve(count);
+  BoundTexts texts;
   for (std::size_t i = 0; i < count; ++i) {
     Fallible<OwnedText> text = convert_argument(slots[i].get());
     if (!text.ok()) return name_argument(signature.parameters[i], std::move(text).error());
-    texts.push_back(std::move(text).value());
+    texts.push(std::move(text).value());
   }
   return texts;
 }

@@ -1,6 +1,7 @@
 // The module's one exported entry point and its three functions.
 #include "module/py_ref.h"
 
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,33 +28,35 @@ constexpr std::string_view kValidateParameters[] = {"intent_json", "action_json"
 constexpr std::string_view kGenerateParameters[] = {"manifest_json"};
 constexpr std::string_view kVerifyParameters[] = {"manifest_json", "expected_fingerprint"};
 
+static_assert(std::size(kValidateParameters) <= kMaxParameters && std::size(kVerifyParameters) <= kMaxParameters);
+
 constexpr Signature kValidateSignature{kValidateName, kValidateParameters};
 constexpr Signature kGenerateSignature{kGenerateName, kGenerateParameters};
 constexpr Signature kVerifySignature{kVerifyName, kVerifyParameters};
 
 PyObject* validate_intent_json(PyObject*, PyObject* args, PyObject* kwargs) {
   return run_entry(kValidateName, [&]() -> Fallible<PyRef> {
-    Fallible<std::vector<OwnedText>> texts = bind_arguments(kValidateSignature, args, kwargs);
+    Fallible<BoundTexts> texts = bind_arguments(kValidateSignature, args, kwargs);
     if (!texts.ok()) return std::move(texts).error();
-    const std::vector<OwnedText>& in = texts.value();
-    return to_python(validation::validate_intent_json(in[0].view(), in[1].view(), in[2].view()));
+    const BoundTexts& in = texts.value();
+    return to_python(validation::validate_intent_json(in[0], in[1], in[2]));
   });
 }
 
 PyObject* generate_logic_fingerprint(PyObject*, PyObject* args, PyObject* kwargs) {
   return run_entry(kGenerateName, [&]() -> Fallible<PyRef> {
-    Fallible<std::vector<OwnedText>> texts = bind_arguments(kGenerateSignature, args, kwargs);
+    Fallible<BoundTexts> texts = bind_arguments(kGenerateSignature, args, kwargs);
     if (!texts.ok()) return std::move(texts).error();
-    return to_python(fingerprint::generate_logic_fingerprint(texts.value()[0].view()));
+    return to_python(fingerprint::generate_logic_fingerprint(texts.value()[0]));
   });
 }
 
 PyObject* verify_logic_fingerprint(PyObject*, PyObject* args, PyObject* kwargs) {
   return run_entry(kVerifyName, [&]() -> Fallible<PyRef> {
-    Fallible<std::vector<OwnedText>> texts = bind_arguments(kVerifySignature, args, kwargs);
+    Fallible<BoundTexts> texts = bind_arguments(kVerifySignature, args, kwargs);
     if (!texts.ok()) return std::move(texts).error();
-    const std::vector<OwnedText>& in = texts.value();
-    return to_python(fingerprint::verify_logic_fingerprint(in[0].view(), in[1].view()));
+    const BoundTexts& in = texts.value();
+    return to_python(fingerprint::verify_logic_fingerprint(in[0], in[1]));
   });
 }
 

@@ -14,6 +14,8 @@ namespace orvex::module {
 // third time. The bytes are immutable, and they live until this owner goes.
 class OwnedText {
  public:
+  // No text yet; view() must not be called.
+  OwnedText() = default;
   // REQUIRES: `bytes` holds a bytes object.
   explicit OwnedText(PyRef bytes) : bytes_(std::move(bytes)) {}
 
