@@ -370,6 +370,16 @@ MANIFEST_ROWS = (
     + rows(type_error("sequence", "f64"), SURFACES + '{"Weight":‸[1]}]}')
     + rows(type_error("map", "f64"), TABLES + '{"Value":\t‸{}}]}')
     + rows(EXPECTED_VALUE, SURFACES + '{"Name":"a","Weight":1,"note":[1,]‸')
+    # Entries spelled nearly as usual, faulty only at their end or in a
+    # repeat: each must be judged from its start as any other entry is.
+    + rows("duplicate field `Name`", SURFACES + '{"Name":"a","Weight":1,"Name"‸:"b"}]}',
+           SURFACES + '{"Name":"a","Name"‸:"b","Weight":1}]}')
+    + rows("duplicate field `Value`", TABLES + '{"Value":1, "Value"‸:2,"Key":"k"}]}')
+    + rows("invalid number", SURFACES + '{"Name":"a","Weight":1.e‸5}]}', TABLES + '{"Key":"k","Value":-}‸]}')
+    + rows("EOF while parsing an object", SURFACES + '{"Name":"a","Weight":1‸', SURFACES + '{"Name":"a","Weight":1 ‸')
+    + rows("expected `,` or `}`", SURFACES + '{"Name":"a","Weight":1 "‸x":2}]}')
+    + rows("expected `:`", SURFACES + '{"Name" "‸a","Weight":1}]}')
+    + rows(type_error("integer `1`", "a string"), SURFACES + '{"Weight":1,"Name":1‸}]}')
 )
 
 
@@ -393,6 +403,11 @@ MANIFEST_READS = [
     ('{"ModSurfaces":[["a",3.0]],"WeightTables":[]}', "a:3.000000;"),
     ('{"ModSurfaces":[["",0]],"WeightTables":[["",-0]]}', ":0.000000;:-0.000000;"),
     ('{"ModSurfaces":[["\\u004eame",1]],"WeightTables":[]}', "Name:1.000000;"),
+    # The usual spelling next to its variants: whitespace of every kind,
+    # either member order, escaped names and keys, extra members.
+    ('{"ModSurfaces":[ {\t"Name" :\r"b" ,\n"Weight" : 2 } ,{"Weight":0.5,"Name":"a"}],'
+     '"WeightTables":[{"Key":"k\\u00e9","Value":1},{"K\\u0065y":"j","Value":-1e0},{"Key":"i","x":0,"Value":3}]}',
+     "a:0.500000;b:2.000000;i:3.000000;j:-1.000000;k\u00e9:1.000000;"),
 ]
 
 

@@ -139,7 +139,10 @@ def test_zero_and_negative_zero_differ():
 
 @pytest.mark.parametrize("count", [2, 19, 20, 21, 64, 257])
 def test_sort_is_stable_at_every_length(count):
-    names = ["b", "a", "c", "B", "ab", "a"]
+    # Equal names, prefixes of each other, NUL bytes (equal to the padding
+    # of a short name), and names alike in their first eight bytes.
+    names = ["b", "a", "c", "B", "ab", "a", "a\u0000", "a\u0000\u0000", "abcdefgh", "abcdefghi",
+             "abcdefgh\u0000", "abcdefg\u00ff", "abcdefgg\u00ff", "abcdefgh"]
     surfaces = [(names[i % len(names)], str(i)) for i in range(count)]
     tables = [(names[(i * 5) % len(names)], str(-i)) for i in range(count)]
     canonical = "".join(f"{n}:{float(v):.6f};" for n, v in sorted(surfaces, key=lambda e: e[0].encode()))

@@ -1,6 +1,9 @@
 #include "fingerprint/canonical_text.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -18,20 +21,50 @@ constexpr std::size_t kEntryEstimate = 40;
 // Up to this many entries are sorted by insertion, in place.
 constexpr std::size_t kInsertionSortLimit = 20;
 
+// The first eight bytes of a name as a big-endian number, zero-padded:
+// when two of these differ, they order the names as their bytes do (a
+// padding zero only meets a real byte where the shorter name is a prefix
+// of the longer one, which sorts first anyway).
+std::uint64_t name_prefix(std::string_view name) {
+  std::uint64_t prefix = 0;
+  if (name.size() >= sizeof prefix) {
+    std::memcpy(&prefix, name.data(), sizeof prefix);
+    if constexpr (std::endian::native == std::endian::little) prefix = __builtin_bswap64(prefix);
+    return prefix;
+  }
+  for (std::size_t i = 0; i < sizeof prefix; ++i) {
+    prefix = (prefix << 8) | (i < name.size() ? static_cast<unsigned char>(name[i]) : 0u);
+  }
+  return prefix;
+}
+
 // Stable sort by the bytes of the name (unsigned, a proper prefix first,
 // as string_view compares): entries with equal names keep document order.
+// Small lists are sorted by insertion on their names' prefixes, which
+// settle most comparisons without reading the names again.
 template <class Entry, class Name>
 void sort_by_name(std::vector<Entry>& entries, Name name) {
-  const auto before = [name](const Entry& a, const Entry& b) { return a.*name < b.*name; };
   if (entries.size() <= kInsertionSortLimit) {
-    for (std::size_t i = 1; i < entries.size(); ++i) {
-      const Entry moving = entries[i];
+    struct Keyed {
+      std::uint64_t prefix;
+      Entry entry;
+    };
+    std::array<Keyed, kInsertionSortLimit> keyed;
+    const std::size_t count = entries.size();
+    for (std::size_t i = 0; i < count; ++i) keyed[i] = {name_prefix(entries[i].*name), entries[i]};
+    const auto before = [name](const Keyed& a, const Keyed& b) {
+      return a.prefix != b.prefix ? a.prefix < b.prefix : a.entry.*name < b.entry.*name;
+    };
+    for (std::size_t i = 1; i < count; ++i) {
+      const Keyed moving = keyed[i];
       std::size_t j = i;
-      for (; j > 0 && before(moving, entries[j - 1]); --j) entries[j] = entries[j - 1];
-      entries[j] = moving;
+      for (; j > 0 && before(moving, keyed[j - 1]); --j) keyed[j] = keyed[j - 1];
+      keyed[j] = moving;
     }
+    for (std::size_t i = 0; i < count; ++i) entries[i] = keyed[i].entry;
   } else {
-    std::stable_sort(entries.begin(), entries.end(), before);
+    std::stable_sort(entries.begin(), entries.end(),
+                     [name](const Entry& a, const Entry& b) { return a.*name < b.*name; });
   }
 }
 

@@ -46,8 +46,10 @@ std::uint64_t eight_digits_value(std::uint64_t v) {
 
 // Takes up to `room` digits from [p, end) into `significand`, eight at a
 // time where it can; the caller guarantees that `room` more digits fit.
-// Returns the first byte not taken.
-const char* take_digits(const char* p, const char* end, int room, std::uint64_t& significand) {
+// Returns the first byte not taken. Inlined, so that the significand stays
+// in a register.
+[[gnu::always_inline]] inline const char* take_digits(const char* p, const char* end, int room,
+                                                      std::uint64_t& significand) {
   while (room >= 8 && end - p >= 8) {
     std::uint64_t v;
     std::memcpy(&v, p, sizeof v);

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "common/result.h"
+#include "json/byte_scan.h"
 #include "json/json_error.h"
 #include "json/value.h"
 
@@ -31,15 +32,19 @@ class Reader {
   Reader& operator=(const Reader&) = delete;
 
   // ---- cursor ----
-  void skip_whitespace() {
-    while (cur_ != end_ && (*cur_ == ' ' || *cur_ == '\n' || *cur_ == '\t' || *cur_ == '\r')) ++cur_;
-  }
+  void skip_whitespace() { cur_ = skip_json_whitespace(cur_, end_); }
   bool at_end() const { return cur_ == end_; }
   // REQUIRES: !at_end()
   unsigned char peek() const { return static_cast<unsigned char>(*cur_); }
   // REQUIRES: !at_end()
   void advance() { ++cur_; }
   std::size_t offset() const { return static_cast<std::size_t>(cur_ - begin_); }
+  // For decoders that scan a common spelling on their own and hand back
+  // to the reader, or start over, at a place they choose.
+  const char* cursor() const { return cur_; }
+  const char* end() const { return end_; }
+  // REQUIRES: `at` within the text, at or after its start.
+  void set_cursor(const char* at) { cur_ = at; }
   std::string_view text() const { return std::string_view(begin_, static_cast<std::size_t>(end_ - begin_)); }
 
   // ---- failures: record the error and return false ----

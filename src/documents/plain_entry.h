@@ -1,0 +1,83 @@
+// The common spelling of a manifest entry, read without the general struct
+// machinery: {"<name field>": "<name>", "<number field>": <number>} with
+// the two fields in either order, a name without escapes, and any JSON
+// whitespace. It is most of what a large manifest holds.
+//
+// Anything else, every fault included, is declined: the cursor is left
+// where it was and the general reader reads the entry from the start, so
+// all messages and positions stay the general reader's. What this accepts,
+// the general reader accepts with the same result.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "documents/struct_reader.h"
+#include "json/byte_scan.h"
+#include "json/reader.h"
+
+namespace orvex::documents {
+namespace plain_entry_detail {
+
+// A string without escapes at p (opening quote): its content and the byte
+// after its closing quote, or nullptr.
+inline const char* plain_string(const char* p, const char* end, std::string_view& content) {
+  if (p == end || *p != '"') return nullptr;
+  const char* close = json::find_string_special(p + 1, end);
+  if (close == end || *close != '"') return nullptr;
+  content = std::string_view(p + 1, static_cast<std::size_t>(close - p - 1));
+  return close + 1;
+}
+
+}  // namespace plain_entry_detail
+
+// Reads the entry at the cursor (whitespace before it not yet skipped) into
+// name and number and returns true, or returns false with the cursor
+// unchanged. The entry's nesting is not counted: an entry sits at a fixed
+// depth of three, far inside the budget, and holds nothing nested.
+inline bool read_plain_entry(json::Reader& r, std::string_view name_field, std::string_view number_field,
+                             std::string_view& name, double& number) {
+  namespace d = plain_entry_detail;
+  const char* const start = r.cursor();
+  const char* const end = r.end();
+  const char* p = json::skip_json_whitespace(start, end);
+  if (p == end || *p != '{') return false;
+  ++p;
+  bool have_name = false;
+  bool have_number = false;
+  for (int member = 0; member < 2; ++member) {
+    if (member == 1) {
+      if (p == end || *p != ',') return false;
+      ++p;
+    }
+    std::string_view key;
+    p = d::plain_string(json::skip_json_whitespace(p, end), end, key);
+    if (p == nullptr) return false;
+    p = json::skip_json_whitespace(p, end);
+    if (p == end || *p != ':') return false;
+    p = json::skip_json_whitespace(p + 1, end);
+    if (detail::same_bytes(key, name_field) && !have_name) {
+      p = d::plain_string(p, end, name);
+      if (p == nullptr) return false;
+      have_name = true;
+    } else if (detail::same_bytes(key, number_field) && !have_number) {
+      if (p == end || (*p != '-' && (*p < '0' || *p > '9'))) return false;
+      r.set_cursor(p);
+      json::Number value;
+      const bool read = r.read_number(value);
+      p = r.cursor();
+      r.set_cursor(start);
+      if (!read) return false;
+      number = value.to_double();
+      have_number = true;
+    } else {
+      return false;
+    }
+    p = json::skip_json_whitespace(p, end);
+  }
+  if (p == end || *p != '}') return false;
+  r.set_cursor(p + 1);
+  return true;
+}
+
+}  // namespace orvex::documents
