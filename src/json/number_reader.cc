@@ -4,6 +4,7 @@
 // The scaling is deliberately not the correctly rounded conversion: values
 // read here are written back out and enter fingerprints, so the exact
 // procedure below is part of the interface.
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -50,13 +51,16 @@ std::uint64_t eight_digits_value(std::uint64_t v) {
 // in a register.
 [[gnu::always_inline]] inline const char* take_digits(const char* p, const char* end, int room,
                                                       std::uint64_t& significand) {
-  while (room >= 8 && end - p >= 8) {
-    std::uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-    if (!is_eight_digits(v)) break;
-    significand = significand * 100000000 + eight_digits_value(v);
-    p += 8;
-    room -= 8;
+  // The word tests read the first byte as the lowest.
+  if constexpr (std::endian::native == std::endian::little) {
+    while (room >= 8 && end - p >= 8) {
+      std::uint64_t v;
+      std::memcpy(&v, p, sizeof v);
+      if (!is_eight_digits(v)) break;
+      significand = significand * 100000000 + eight_digits_value(v);
+      p += 8;
+      room -= 8;
+    }
   }
   while (room > 0 && p != end && is_digit(static_cast<unsigned char>(*p))) {
     significand = significand * 10 + static_cast<unsigned>(*p - '0');

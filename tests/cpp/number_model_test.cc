@@ -119,14 +119,26 @@ std::string digits(std::mt19937_64& rng, int count, bool may_lead_zero) {
   return out;
 }
 
+void expect_same_number(const std::string& text, const Number& got, const Model& expected);
+
+// Read alone, and followed by more text (where the reader may look at a
+// whole word of bytes past the number's end).
 void expect_same(const std::string& text) {
-  const Model expected = model_number(text);
-  Reader r(text);
-  Number got;
-  const bool ok = r.read_number(got);
-  ASSERT_EQ(ok, expected.ok) << text;
-  if (!ok) return;
-  EXPECT_TRUE(r.at_end()) << text;
+  for (const char* after : {"", ",", "}       ", "x0123456789", "\"99999999"}) {
+    SCOPED_TRACE(std::string("followed by ") + after);
+    const Model expected = model_number(text);
+    const std::string followed = text + after;
+    Reader r(followed);
+    Number got;
+    const bool ok = r.read_number(got);
+    ASSERT_EQ(ok, expected.ok) << text;
+    if (!ok) return;
+    EXPECT_EQ(r.offset(), text.size()) << text;
+    expect_same_number(text, got, expected);
+  }
+}
+
+void expect_same_number(const std::string& text, const Number& got, const Model& expected) {
   ASSERT_EQ(static_cast<int>(got.kind), static_cast<int>(expected.number.kind)) << text;
   switch (got.kind) {
     case NumberKind::Unsigned: EXPECT_EQ(got.unsigned_value, expected.number.unsigned_value) << text; break;
