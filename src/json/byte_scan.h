@@ -3,6 +3,7 @@
 // skipping whitespace.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -54,19 +55,22 @@ inline const char* find_string_special(const char* p, const char* end) {
     p += 16;
   }
 #endif
-  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-  constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
-  while (end - p >= 8) {
-    std::uint64_t x;
-    std::memcpy(&x, p, sizeof x);
-    const std::uint64_t control = (x - kOnes * 0x20) & ~x & kHighs;
-    const std::uint64_t q = x ^ (kOnes * '"');
-    const std::uint64_t quote = (q - kOnes) & ~q & kHighs;
-    const std::uint64_t b = x ^ (kOnes * '\\');
-    const std::uint64_t backslash = (b - kOnes) & ~b & kHighs;
-    const std::uint64_t flagged = control | quote | backslash;
-    if (flagged != 0) return p + (__builtin_ctzll(flagged) >> 3);
-    p += 8;
+  // The word test reads the first byte as the lowest.
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+    while (end - p >= 8) {
+      std::uint64_t x;
+      std::memcpy(&x, p, sizeof x);
+      const std::uint64_t control = (x - kOnes * 0x20) & ~x & kHighs;
+      const std::uint64_t q = x ^ (kOnes * '"');
+      const std::uint64_t quote = (q - kOnes) & ~q & kHighs;
+      const std::uint64_t b = x ^ (kOnes * '\\');
+      const std::uint64_t backslash = (b - kOnes) & ~b & kHighs;
+      const std::uint64_t flagged = control | quote | backslash;
+      if (flagged != 0) return p + (__builtin_ctzll(flagged) >> 3);
+      p += 8;
+    }
   }
   while (p != end && is_plain_string_byte(static_cast<unsigned char>(*p))) ++p;
   return p;
