@@ -74,14 +74,21 @@ void sort_by_name(std::vector<Entry>& entries, Name name) {
 // buffer goes to the sink on its own.
 class ChunkWriter {
  public:
-  ChunkWriter(std::size_t capacity, const std::function<void(std::string_view)>& sink)
-      : capacity_(capacity + kEntryRoom), buffer_(new char[capacity_]), sink_(sink) {}
+  // A small manifest's text is written into `local` (kLocalBytes on the
+  // caller's stack); a larger one gets a buffer of its own.
+  ChunkWriter(std::size_t capacity, char* local, const std::function<void(std::string_view)>& sink)
+      : capacity_(capacity + kEntryRoom),
+        owned_(capacity_ > kLocalBytes ? new char[capacity_] : nullptr),
+        buffer_(owned_ ? owned_.get() : local),
+        sink_(sink) {}
+
+  static constexpr std::size_t kLocalBytes = 2048;
 
   void entry(std::string_view name, double number) {
     char* at = room(name.size() + kEntryRoom);
     if (at == nullptr) {  // a name longer than the whole buffer (which room() emptied)
       sink_(name);
-      at = buffer_.get();
+      at = buffer_;
     } else {
       std::memcpy(at, name.data(), name.size());
       at += name.size();
@@ -89,11 +96,11 @@ class ChunkWriter {
     *at++ = ':';
     at = write_fixed_decimal6(number, at);
     *at++ = ';';
-    used_ = static_cast<std::size_t>(at - buffer_.get());
+    used_ = static_cast<std::size_t>(at - buffer_);
   }
 
   void flush() {
-    if (used_ > 0) sink_(std::string_view(buffer_.get(), used_));
+    if (used_ > 0) sink_(std::string_view(buffer_, used_));
     used_ = 0;
   }
 
@@ -104,11 +111,12 @@ class ChunkWriter {
   // nullptr if the buffer is too small even when empty.
   char* room(std::size_t bytes) {
     if (capacity_ - used_ < bytes) flush();
-    return capacity_ < bytes ? nullptr : buffer_.get() + used_;
+    return capacity_ < bytes ? nullptr : buffer_ + used_;
   }
 
   std::size_t capacity_;
-  std::unique_ptr<char[]> buffer_;
+  std::unique_ptr<char[]> owned_;
+  char* buffer_;
   std::size_t used_ = 0;
   const std::function<void(std::string_view)>& sink_;
 };
@@ -123,7 +131,8 @@ void emit_entries(std::vector<Entry>& entries, Name name, Number number, ChunkWr
 
 void emit_canonical_text(documents::ProjectManifest& manifest, const std::function<void(std::string_view)>& sink) {
   const std::size_t entries = manifest.mod_surfaces.size() + manifest.weight_tables.size();
-  ChunkWriter out(std::min(kChunkBytes, entries * kEntryEstimate), sink);
+  char local[ChunkWriter::kLocalBytes];
+  ChunkWriter out(std::min(kChunkBytes, entries * kEntryEstimate), local, sink);
   emit_entries(manifest.mod_surfaces, &documents::ModSurface::name, &documents::ModSurface::weight, out);
   emit_entries(manifest.weight_tables, &documents::WeightTable::key, &documents::WeightTable::value, out);
   out.flush();
