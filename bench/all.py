@@ -24,9 +24,10 @@ def main():
             rows = [json.loads(line) for line in lines]
     print()
     print(f"CPU: {cpu_model()}")
-    print(f"{'benchmark':<12} {'measure':<48} {'ratio':>8}  {'target':<8} result")
+    width = max([len("measure")] + [len(row["measure"]) for row in rows])
+    print(f"{'benchmark':<12} {'measure':<{width}} {'ratio':>8}  {'target':<8} result")
     for row in rows:
-        print(f"{row['benchmark']:<12} {row['measure']:<48} {row['value']:>7.2f}x  {row['target']:<8} "
+        print(f"{row['benchmark']:<12} {row['measure']:<{width}} {row['value']:>7.2f}x  {row['target']:<8} "
               f"{'PASS' if row['pass'] else 'MISS'}")
 
 
