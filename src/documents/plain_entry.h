@@ -9,7 +9,7 @@
 // the general reader accepts with the same result.
 #pragma once
 
-#include <cstdint>
+#include <cstddef>
 #include <string_view>
 
 #include "documents/struct_reader.h"
@@ -23,10 +23,9 @@ namespace plain_entry_detail {
 // after its closing quote, or nullptr.
 inline const char* plain_string(const char* p, const char* end, std::string_view& content) {
   if (p == end || *p != '"') return nullptr;
-  const char* close = json::find_string_special(p + 1, end);
-  if (close == end || *close != '"') return nullptr;
-  content = std::string_view(p + 1, static_cast<std::size_t>(close - p - 1));
-  return close + 1;
+  const char* after = json::plain_string_end(p, end);
+  if (after != nullptr) content = std::string_view(p + 1, static_cast<std::size_t>(after - p - 2));
+  return after;
 }
 
 }  // namespace plain_entry_detail

@@ -76,4 +76,13 @@ inline const char* find_string_special(const char* p, const char* end) {
   return p;
 }
 
+// The byte just past the closing quote of a string without escapes whose
+// opening quote is at `open`; nullptr when the string holds an escape or a
+// control character, or is not closed.
+// REQUIRES: *open == '"'
+inline const char* plain_string_end(const char* open, const char* end) {
+  const char* close = find_string_special(open + 1, end);
+  return close != end && *close == '"' ? close + 1 : nullptr;
+}
+
 }  // namespace orvex::json

@@ -100,11 +100,9 @@ bool Reader::read_string(std::string& out) {
 }
 
 bool Reader::read_key(std::string_view& key, std::string& scratch) {
-  const char* start = cur_ + 1;
-  const char* special = find_string_special(start, end_);
-  if (special != end_ && *special == '"') {
-    key = std::string_view(start, static_cast<std::size_t>(special - start));
-    cur_ = special + 1;
+  if (const char* after = plain_string_end(cur_, end_)) {
+    key = std::string_view(cur_ + 1, static_cast<std::size_t>(after - cur_ - 2));
+    cur_ = after;
     return true;
   }
   if (!read_string(scratch)) return false;
