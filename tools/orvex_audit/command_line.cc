@@ -4,6 +4,7 @@
 
 #include "orvex_audit/hex_digits.h"
 #include "orvex_audit/messages.h"
+#include "orvex_audit/seal_options.h"
 
 namespace orvex::audit_tool {
 
@@ -76,6 +77,7 @@ Result<Options> parse_command_line(const std::vector<std::string>& arguments) {
     return options;
   }
   if (command == kVerifyCommand) return parse_verify(arguments, 1);
+  if (command == kSealCommand) return parse_seal(arguments, 1);
   return usage(m::fill(m::kUnknownCommand, {command}));
 }
 

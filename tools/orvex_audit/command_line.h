@@ -15,13 +15,15 @@ inline constexpr int kExitAllValid = 0;
 inline constexpr int kExitSomeInvalid = 1;
 inline constexpr int kExitTrouble = 2;  // usage, input or output errors, a missing or bad seed
 
-enum class Command { kHelp, kPubkey, kVerify };
+enum class Command { kHelp, kPubkey, kVerify, kSeal };
 
 struct Options {
   Command command = Command::kHelp;
   std::optional<audit::PublicKey> pinned_key;
   // Empty: standard input. "-" also names standard input.
   std::vector<std::string> files;
+  // The seal file of `seal`.
+  std::string seals;
 };
 
 // `arguments` excludes the program name. -h or --help anywhere before "--"

@@ -11,6 +11,7 @@
 #include "orvex_audit/help_text.h"
 #include "orvex_audit/messages.h"
 #include "orvex_audit/pubkey_command.h"
+#include "orvex_audit/seal_command.h"
 #include "orvex_audit/verify_command.h"
 
 namespace orvex::audit_tool {
@@ -38,6 +39,7 @@ int run(const std::vector<std::string>& arguments) {
       return std::fflush(stdout) == 0 ? kExitAllValid : kExitTrouble;
     case Command::kPubkey: return run_pubkey(stdout, stderr);
     case Command::kVerify: return run_verify(options.value(), stdout, stderr);
+    case Command::kSeal: return run_seal(options.value(), stderr);
   }
   return kExitTrouble;
 }

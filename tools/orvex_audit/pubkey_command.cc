@@ -1,24 +1,18 @@
 #include "orvex_audit/pubkey_command.h"
 
+#include <optional>
 #include <string>
 
-#include "audit/signing_key.h"
 #include "common/hex.h"
 #include "orvex_audit/command_line.h"
-#include "orvex_audit/messages.h"
+#include "orvex_audit/key_loading.h"
 
 namespace orvex::audit_tool {
 
 int run_pubkey(std::FILE* out, std::FILE* err) {
-  const Result<audit::AuditKeyPair> key = audit::load_signing_key();
-  if (!key.ok()) {
-    std::string text(messages::kErrorPrefix);
-    text.append(key.failure().message);
-    text.push_back('\n');
-    std::fwrite(text.data(), 1, text.size(), err);
-    return kExitTrouble;
-  }
-  std::string line = lowercase_hex(key.value().public_key());
+  const std::optional<audit::AuditKeyPair> key = load_key_or_report(err);
+  if (!key.has_value()) return kExitTrouble;
+  std::string line = lowercase_hex(key->public_key());
   line.push_back('\n');
   std::fwrite(line.data(), 1, line.size(), out);
   if (std::fflush(out) != 0) return kExitTrouble;

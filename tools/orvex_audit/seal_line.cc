@@ -1,0 +1,311 @@
+#include "orvex_audit/seal_line.h"
+
+#include <sodium.h>
+
+#include <algorithm>
+#include <limits>
+
+#include "common/hex.h"
+#include "json/json_error.h"
+#include "json/reader.h"
+#include "json/utf8.h"
+#include "json/writer.h"
+#include "orvex_audit/hex_digits.h"
+#include "orvex_audit/messages.h"
+#include "orvex_audit/seal_messages.h"
+
+namespace orvex::audit_tool {
+
+namespace {
+
+namespace sm = seal_messages;
+using messages::fill;
+
+constexpr std::uint64_t kMaxWholeNumber = std::numeric_limits<std::int64_t>::max();
+
+// Indices of the signed members (all but the signature), in ascending byte
+// order of their names: the order of the signed text.
+constexpr std::array<std::size_t, kSealSignature> signed_order() {
+  std::array<std::size_t, kSealSignature> order{};
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [](std::size_t a, std::size_t b) { return kSealOrder[a] < kSealOrder[b]; });
+  return order;
+}
+constexpr std::array<std::size_t, kSealSignature> kSignedOrder = signed_order();
+static_assert(kSealOrder[kSealSignature] == "signature" && kSealSignature + 1 == kSealMemberCount,
+              "the signature is the last member and the only one not signed");
+
+bool is_timestamp_byte(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == ':' || c == '.' ||
+         c == '+' || c == '-';
+}
+
+void append_optional_string(const std::optional<std::string>& text, std::string& out) {
+  if (text.has_value()) {
+    json::write_string(*text, out);
+  } else {
+    out.append("null");
+  }
+}
+
+// The JSON text of one member's value.
+void append_value(const Seal& seal, std::size_t member, std::string& out) {
+  switch (member) {
+    case kSealVersion: out.append(std::to_string(kSealFormat)); return;
+    case kSealFile: json::write_string(seal.file, out); return;
+    case kSealBytes: out.append(std::to_string(seal.bytes)); return;
+    case kSealLines: out.append(std::to_string(seal.lines)); return;
+    case kSealSha256:
+      out.push_back('"');
+      append_lowercase_hex(seal.sha256, out);
+      out.push_back('"');
+      return;
+    case kSealFirst: append_optional_string(seal.first, out); return;
+    case kSealLast: append_optional_string(seal.last, out); return;
+    case kSealSealedAt: json::write_string(seal.sealed_at, out); return;
+    case kSealPrevious:
+      if (!seal.previous.has_value()) {
+        out.append("null");
+        return;
+      }
+      out.push_back('"');
+      append_lowercase_hex(*seal.previous, out);
+      out.push_back('"');
+      return;
+    case kSealPublicKey:
+      out.push_back('"');
+      append_lowercase_hex(seal.public_key, out);
+      out.push_back('"');
+      return;
+    case kSealSignature:
+      out.push_back('"');
+      append_lowercase_hex(seal.signature, out);
+      out.push_back('"');
+      return;
+  }
+}
+
+void append_member(const Seal& seal, std::size_t member, bool first, std::string& out) {
+  if (!first) out.push_back(',');
+  out.push_back('"');
+  out.append(kSealOrder[member]);
+  out.append("\":");
+  append_value(seal, member, out);
+}
+
+// ---- reading ----
+
+Failure wrong_value(std::size_t member, std::string_view expected) {
+  return Failure::ordinary(fill(sm::kWrongValue, {kSealOrder[member], expected}));
+}
+
+// The walk below sees a line already known to be one JSON value, so every
+// token it expects is there or the structure differs, never a torn text.
+class SealWalk {
+ public:
+  explicit SealWalk(std::string_view line) : line_(line), reader_(line) {}
+
+  // Cursor at the value; leaves it past the value on success.
+  bool whole_number(std::uint64_t& out) {
+    reader_.skip_whitespace();
+    if (reader_.at_end() || !(reader_.peek() == '-' || (reader_.peek() >= '0' && reader_.peek() <= '9'))) {
+      return false;
+    }
+    json::Number number;
+    if (!reader_.read_number(number)) return false;
+    if (number.kind != json::NumberKind::Unsigned || number.unsigned_value > kMaxWholeNumber) return false;
+    out = number.unsigned_value;
+    return true;
+  }
+
+  bool string(std::string& out) {
+    reader_.skip_whitespace();
+    if (reader_.at_end() || reader_.peek() != '"') return false;
+    return reader_.read_string(out);
+  }
+
+  // Takes a null and returns true with `is_null` set, or leaves the cursor
+  // for a value of another kind.
+  void null(bool& is_null) {
+    reader_.skip_whitespace();
+    is_null = !reader_.at_end() && reader_.peek() == 'n';
+    if (is_null) {
+      [[maybe_unused]] const bool ok = reader_.skip_value();  // a valid line: the literal null
+    }
+  }
+
+  template <std::size_t N>
+  bool hex(std::array<std::uint8_t, N>& out) {
+    std::string text;
+    return string(text) && decode_hex(text, HexCase::LowerOnly, out);
+  }
+
+  bool optional_timestamp(std::optional<std::string>& out) {
+    bool is_null = false;
+    null(is_null);
+    if (is_null) {
+      out.reset();
+      return true;
+    }
+    std::string text;
+    if (!string(text) || !is_timestamp_text(text)) return false;
+    out = std::move(text);
+    return true;
+  }
+
+  // Reads every member in order into `seal`.
+  Result<Unit> members(Seal& seal) {
+    reader_.skip_whitespace();
+    if (reader_.at_end() || reader_.peek() != '{') return Failure::ordinary(std::string(sm::kNotObject));
+    reader_.advance();
+    for (std::size_t i = 0; i < kSealMemberCount; ++i) {
+      reader_.skip_whitespace();
+      if (reader_.peek() == '}') return Failure::ordinary(fill(sm::kMissingMember, {kSealOrder[i]}));
+      const std::size_t key_start = reader_.offset();
+      std::string_view key;
+      std::string scratch;
+      [[maybe_unused]] const bool key_ok = reader_.read_key(key, scratch);
+      if (key != kSealOrder[i] || scratch.size() > 0) {
+        const std::string_view raw = line_.substr(key_start, reader_.offset() - key_start);
+        return Failure::ordinary(fill(sm::kWrongMember, {std::to_string(i + 1), raw, kSealOrder[i]}));
+      }
+      reader_.skip_whitespace();
+      reader_.advance();  // ':'
+      if (Result<Unit> value = member_value(i, seal); !value.ok()) return value;
+      reader_.skip_whitespace();
+      const bool more = reader_.peek() == ',';
+      reader_.advance();  // ',' or '}'
+      const bool last = i + 1 == kSealMemberCount;
+      if (more && last) return Failure::ordinary(fill(sm::kExtraMember, {kSealOrder[i]}));
+      if (!more && !last) return Failure::ordinary(fill(sm::kMissingMember, {kSealOrder[i + 1]}));
+    }
+    return Unit{};
+  }
+
+ private:
+  Result<Unit> member_value(std::size_t member, Seal& seal) {
+    switch (member) {
+      case kSealVersion: {
+        std::uint64_t format = 0;
+        if (!whole_number(format)) return wrong_value(member, sm::kWholeNumber);
+        if (format != kSealFormat) return Failure::ordinary(fill(sm::kUnknownFormat, {std::to_string(format)}));
+        return Unit{};
+      }
+      case kSealFile:
+        if (!string(seal.file) || !is_sealable_name(seal.file)) return wrong_value(member, sm::kBaseName);
+        return Unit{};
+      case kSealBytes:
+        if (!whole_number(seal.bytes)) return wrong_value(member, sm::kWholeNumber);
+        return Unit{};
+      case kSealLines:
+        if (!whole_number(seal.lines)) return wrong_value(member, sm::kWholeNumber);
+        return Unit{};
+      case kSealSha256:
+        if (!hex(seal.sha256)) return wrong_value(member, sm::kDigestValue);
+        return Unit{};
+      case kSealFirst:
+        if (!optional_timestamp(seal.first)) return wrong_value(member, sm::kTimestampOrNull);
+        return Unit{};
+      case kSealLast:
+        if (!optional_timestamp(seal.last)) return wrong_value(member, sm::kTimestampOrNull);
+        return Unit{};
+      case kSealSealedAt:
+        if (!string(seal.sealed_at) || !is_timestamp_text(seal.sealed_at)) {
+          return wrong_value(member, sm::kTimestamp);
+        }
+        return Unit{};
+      case kSealPrevious: {
+        bool is_null = false;
+        null(is_null);
+        if (is_null) {
+          seal.previous.reset();
+          return Unit{};
+        }
+        audit::Signature previous;
+        if (!hex(previous)) return wrong_value(member, sm::kPreviousValue);
+        seal.previous = previous;
+        return Unit{};
+      }
+      case kSealPublicKey:
+        if (!hex(seal.public_key)) return wrong_value(member, sm::kKeyValue);
+        return Unit{};
+      case kSealSignature:
+        if (!hex(seal.signature)) return wrong_value(member, sm::kSignatureValue);
+        return Unit{};
+    }
+    return Unit{};
+  }
+
+  std::string_view line_;
+  json::Reader reader_;
+};
+
+}  // namespace
+
+bool is_timestamp_text(std::string_view text) {
+  return !text.empty() && text.size() <= kMaxTimestampBytes && std::all_of(text.begin(), text.end(), is_timestamp_byte);
+}
+
+bool is_sealable_name(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
+         json::is_valid_utf8(name);
+}
+
+std::string seal_signed_text(const Seal& seal) {
+  std::string out;
+  out.reserve(kMaxSealLineBytes / 8);
+  out.push_back('{');
+  for (std::size_t n = 0; n < kSignedOrder.size(); ++n) append_member(seal, kSignedOrder[n], n == 0, out);
+  out.push_back('}');
+  return out;
+}
+
+std::string seal_line_text(const Seal& seal) {
+  std::string out;
+  out.reserve(kMaxSealLineBytes / 8);
+  out.push_back('{');
+  for (std::size_t member = 0; member < kSealMemberCount; ++member) append_member(seal, member, member == 0, out);
+  out.push_back('}');
+  return out;
+}
+
+void sign_seal(Seal& seal, const audit::AuditKeyPair& key) {
+  seal.public_key = key.public_key();
+  seal.signature = key.sign(seal_signed_text(seal));
+}
+
+bool seal_signature_valid(const Seal& seal) {
+  const std::string text = seal_signed_text(seal);
+  return crypto_sign_verify_detached(seal.signature.data(), reinterpret_cast<const unsigned char*>(text.data()),
+                                     text.size(), seal.public_key.data()) == 0;
+}
+
+Result<Seal> read_seal_line(std::string_view line) {
+  if (line.size() > kMaxSealLineBytes) {
+    return Failure::ordinary(fill(sm::kTooLong, {std::to_string(kMaxSealLineBytes)}));
+  }
+  // First the whole line as JSON, so that a syntax error is named in the
+  // reader's words at its byte before any structure is judged.
+  {
+    json::Reader whole(line);
+    if (!whole.skip_value() || !whole.finish()) {
+      const json::TextPosition at = json::position_of(line, whole.error().offset);
+      return Failure::ordinary(fill(sm::kNotJson, {whole.error().message, std::to_string(at.column)}));
+    }
+  }
+  Seal seal;
+  SealWalk walk(line);
+  if (Result<Unit> read = walk.members(seal); !read.ok()) return std::move(read).failure();
+
+  // One spelling only: the signature covers the members' values, and a line
+  // that only the writer can produce leaves nothing to vary in a copy.
+  const std::string canonical = seal_line_text(seal);
+  if (canonical != line) {
+    const auto differs = std::mismatch(canonical.begin(), canonical.end(), line.begin(), line.end());
+    const auto column = static_cast<std::size_t>(differs.second - line.begin()) + 1;
+    return Failure::ordinary(fill(sm::kNotCanonical, {std::to_string(column)}));
+  }
+  return seal;
+}
+
+}  // namespace orvex::audit_tool
