@@ -11,7 +11,7 @@
 #   build/fuzz/fuzz_intent ARTIFACT    replay one input
 FUZZ_SECONDS ?= 600
 FUZZ_BUILD := build/fuzz
-FUZZ_TARGETS := json_reader intent action state manifest validate
+FUZZ_TARGETS := json_reader intent action state manifest validate seal_line gzip_input
 # A single input that takes longer than this (seconds) counts as a hang.
 FUZZ_TIMEOUT ?= 10
 

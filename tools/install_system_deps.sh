@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only when they are missing:
-# libsodium (found through pkg-config), GoogleTest, a C++ compiler and CMake.
+# libsodium (found through pkg-config), GoogleTest, a C++ compiler and CMake,
+# zlib (orvex-audit reads gzip logs) and logrotate (its recipe is tested).
 set -euo pipefail
 
 missing=()
@@ -10,6 +11,8 @@ pkg-config --exists libsodium 2>/dev/null || missing+=(libsodium-dev)
 command -v g++ >/dev/null 2>&1 || missing+=(g++)
 command -v cmake >/dev/null 2>&1 || missing+=(cmake)
 command -v make >/dev/null 2>&1 || missing+=(make)
+[ -f /usr/include/zlib.h ] || missing+=(zlib1g-dev)
+[ -x /usr/sbin/logrotate ] || missing+=(logrotate)
 
 if [ ${#missing[@]} -eq 0 ]; then
   exit 0
