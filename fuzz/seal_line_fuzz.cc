@@ -43,7 +43,8 @@ void take_bytes(std::string_view& rest, std::array<std::uint8_t, N>& out) {
 void check_written_seal(std::string_view input) {
   std::string_view rest = input;
   Seal seal;
-  seal.file = std::string(take(rest, static_cast<unsigned char>(take(rest, 1).empty() ? 0 : rest[0]) % 40));
+  const std::string_view length = take(rest, 1);
+  seal.file = std::string(take(rest, length.empty() ? 0 : static_cast<unsigned char>(length[0]) % 40));
   if (!audit_tool::is_sealable_name(seal.file)) seal.file = "orvex_audit.log";
   seal.bytes = take_number(rest);
   seal.lines = take_number(rest);
