@@ -321,3 +321,20 @@ def test_the_operator_defaults_are_those_of_the_table(workdir, row):
         assert not holds(operator, bound_default + above * 0.5, not_a_number)
         assert holds(operator, not_a_number, parameter_default)
         assert not holds(operator, not_a_number, parameter_default - above * 0.5)
+
+
+def stub_docstrings():
+    import ast
+    tree = ast.parse((ROOT / "stubs" / "orvex_core-stubs" / "__init__.pyi").read_text(encoding="utf-8"))
+    return {node.name: ast.get_docstring(node) for node in tree.body if isinstance(node, ast.FunctionDef)}
+
+
+def test_the_stub_docstrings_name_the_prefixes_of_the_readme():
+    """An IDE shows these: the guard's prefixes in validate_intent_json's, the manifest's in the others."""
+    docs = stub_docstrings()
+    assert sorted(docs) == sorted(orvex_core.__all__)
+    quoted = {name: set(re.findall(r'"([A-Z][^"]*?: (?:Total spend would reach )?)', " ".join(doc.split())))
+              for name, doc in docs.items()}
+    manifest = {"Invalid ProjectManifest JSON: "}
+    assert quoted["validate_intent_json"] == set(PREFIXES) - manifest
+    assert quoted["generate_logic_fingerprint"] == quoted["verify_logic_fingerprint"] == manifest
