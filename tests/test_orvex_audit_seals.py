@@ -266,3 +266,14 @@ def test_concurrent_sealers_make_one_chain(logs, tmp_path):
     seals = read_seals(seals_path)
     assert len(seals) == 16
     check_chain(seals)
+
+
+def test_the_readme_table_lists_the_members_in_their_order(logs, tmp_path):
+    from test_doc_tables import README, code, markdown_table
+    table = markdown_table(README, ["#", "seal member", "content"])
+    assert [int(row[0]) for row in table] == list(range(1, len(SEAL_ORDER) + 1))
+    assert [code(row[1]) for row in table] == SEAL_ORDER
+    first, _ = logs
+    seals_path = tmp_path / "audit.seals"
+    assert run("seal", "--seals", str(seals_path), str(first), env=seal_env())[0] == 0
+    assert list(read_seals(seals_path)[0]) == [code(row[1]) for row in table]
