@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "audit/timestamp.h"
-#include "orvex_audit/byte_source.h"
+#include "orvex_audit/input_text.h"
 #include "orvex_audit/input_file.h"
 #include "orvex_audit/key_loading.h"
 #include "orvex_audit/log_summary.h"
@@ -128,15 +128,15 @@ Result<Seal> summarize(const std::string& path) {
   const InputFile input(path, m::kStandardInputName);
   if (input.fd() < 0) return Failure::ordinary(input.error());
 
-  ByteSource source(input.fd());
+  InputText source(input.fd());
   LogSummary summary;
   std::array<char, kReadBytes> buffer;
   for (;;) {
     std::size_t got = 0;
-    const ByteSource::Status status = source.read(buffer, got);
-    if (status == ByteSource::Status::kEnd) break;
-    if (status == ByteSource::Status::kReadError) return Failure::ordinary(system_error(path, source.read_error()));
-    if (status == ByteSource::Status::kDamaged) {
+    const InputText::Status status = source.read(buffer, got);
+    if (status == InputText::Status::kEnd) break;
+    if (status == InputText::Status::kReadError) return Failure::ordinary(system_error(path, source.read_error()));
+    if (status == InputText::Status::kDamaged) {
       return Failure::ordinary(m::fill(sm::kFileError, {path, source.damage()}));
     }
     summary.add(std::string_view(buffer.data(), got));

@@ -1,4 +1,4 @@
-#include "orvex_audit/byte_source.h"
+#include "orvex_audit/input_text.h"
 
 #include <errno.h>
 #include <unistd.h>
@@ -22,13 +22,13 @@ constexpr int kGzipWindowBits = 15 + 16;
 
 }  // namespace
 
-ByteSource::ByteSource(int fd) : fd_(fd), raw_(kRawBytes) {}
+InputText::InputText(int fd) : fd_(fd), raw_(kRawBytes) {}
 
-ByteSource::~ByteSource() {
+InputText::~InputText() {
   if (inflating_) inflateEnd(&stream_);
 }
 
-bool ByteSource::read_raw() {
+bool InputText::read_raw() {
   for (;;) {
     const ssize_t got = ::read(fd_, raw_.data() + raw_used_, raw_.size() - raw_used_);
     if (got > 0) {
@@ -46,13 +46,13 @@ bool ByteSource::read_raw() {
   }
 }
 
-ByteSource::Status ByteSource::fail_damaged(std::string text) {
+InputText::Status InputText::fail_damaged(std::string text) {
   damage_ = std::move(text);
   final_ = Status::kDamaged;
   return final_;
 }
 
-ByteSource::Status ByteSource::sniff() {
+InputText::Status InputText::sniff() {
   sniffed_ = true;
   // A pipe may hand over one byte at a time: read until two are here.
   while (raw_used_ < sizeof kGzipMagic && read_raw()) {
@@ -67,7 +67,7 @@ ByteSource::Status ByteSource::sniff() {
   return Status::kData;
 }
 
-ByteSource::Status ByteSource::read(std::span<char> out, std::size_t& got) {
+InputText::Status InputText::read(std::span<char> out, std::size_t& got) {
   got = 0;
   if (final_ != Status::kData) return final_;
   if (!sniffed_) {
@@ -76,7 +76,7 @@ ByteSource::Status ByteSource::read(std::span<char> out, std::size_t& got) {
   return compressed_ ? read_gzip(out, got) : read_plain(out, got);
 }
 
-ByteSource::Status ByteSource::read_plain(std::span<char> out, std::size_t& got) {
+InputText::Status InputText::read_plain(std::span<char> out, std::size_t& got) {
   // The bytes read to tell gzip from text go first.
   if (raw_taken_ < raw_used_) {
     got = std::min(out.size(), raw_used_ - raw_taken_);
@@ -99,7 +99,7 @@ ByteSource::Status ByteSource::read_plain(std::span<char> out, std::size_t& got)
   }
 }
 
-ByteSource::Status ByteSource::read_gzip(std::span<char> out, std::size_t& got) {
+InputText::Status InputText::read_gzip(std::span<char> out, std::size_t& got) {
   stream_.next_out = reinterpret_cast<Bytef*>(out.data());
   stream_.avail_out = static_cast<uInt>(std::min<std::size_t>(out.size(), kRawBytes));
   const uInt wanted = stream_.avail_out;

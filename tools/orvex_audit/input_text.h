@@ -13,15 +13,15 @@
 
 namespace orvex::audit_tool {
 
-class ByteSource {
+class InputText {
  public:
   // REQUIRES: `fd` is open for reading and outlives this object, which does
   // not close it.
-  explicit ByteSource(int fd);
-  ~ByteSource();
+  explicit InputText(int fd);
+  ~InputText();
 
-  ByteSource(const ByteSource&) = delete;
-  ByteSource& operator=(const ByteSource&) = delete;
+  InputText(const InputText&) = delete;
+  InputText& operator=(const InputText&) = delete;
 
   enum class Status { kData, kEnd, kReadError, kDamaged };
 
