@@ -50,6 +50,17 @@ def test_a_repeated_refused_line_keeps_its_own_reason(log_lines, tmp_path):
         1, '%s:1: missing member "timestamp"\n%s:3: missing member "timestamp"\n' % (path, path) + summary(3, 1), "")
 
 
+def test_repeats_are_found_after_the_table_has_grown(tmp_path, monkeypatch):
+    """Enough records to move the remembered lines into larger tables several times."""
+    lines = write_log(tmp_path, monkeypatch, count=3000)
+    assert len(set(lines)) == len(lines) == 3000
+    path = tmp_path / "long.log"
+    write_lines(path, lines + [lines[2999], lines[0], lines[1500]])
+    assert run("verify", "--public-key", PUBLIC_KEY, str(path)) == (
+        1, repeat("%s:3001" % path, path, 3000) + repeat("%s:3002" % path, path, 1) +
+        repeat("%s:3003" % path, path, 1501) + summary(3003, 3000), "")
+
+
 @pytest.fixture
 def log_lines(tmp_path, monkeypatch):
     return write_log(tmp_path, monkeypatch, count=4)

@@ -35,8 +35,8 @@ COMMANDS
         no FILE is given ("-" also names standard input). The input is read
         as a stream and no line's values are built, so memory is a small
         buffer, at most about twice the longest line (lines of any length
-        are read: the guard writes records of any length), and about 20 to
-        40 bytes for each valid record, to find repeats.
+        are read: the guard writes records of any length), and 21 to 43
+        bytes for each valid record, to find repeats.
 
         A line is a valid record when all of these hold:
           - it ends with a line feed and holds no carriage return;
