@@ -387,7 +387,7 @@ def test_input_errors_exit_2_and_the_rest_is_checked(log, tmp_path):
     missing = tmp_path / "missing.log"
     status, out, err = run("verify", str(missing), str(tmp_path), str(path))
     assert status == 2
-    assert err == ("orvex-audit: %s: No such file or directory\norvex-audit: %s: Is a directory\n"
+    assert err == ("orvex-audit: %s: No such file or directory\norvex-audit: %s: is a directory, not a log file\n"
                    % (missing, tmp_path) + NOTHING_PINNED)
     assert out == summary(len(lines), len(lines), [(PUBLIC_KEY, len(lines))])
 
@@ -421,7 +421,8 @@ def test_a_missing_input_alone_prints_no_summary(tmp_path):
         assert run("verify", *pinned, str(missing)) == \
             (2, "", "orvex-audit: %s: No such file or directory\n" % missing)
     assert run("verify", str(missing), str(tmp_path)) == \
-        (2, "", "orvex-audit: %s: No such file or directory\norvex-audit: %s: Is a directory\n" % (missing, tmp_path))
+        (2, "", "orvex-audit: %s: No such file or directory\norvex-audit: %s: is a directory, not a log file\n"
+               % (missing, tmp_path))
 
 
 # --- pubkey ----------------------------------------------------------------

@@ -4,7 +4,8 @@
 #include <string_view>
 
 #include "orvex_audit/messages.h"
-#include "orvex_audit/seal_options.h"
+#include "orvex_audit/input_file.h"
+#include "orvex_audit/seal_messages.h"
 
 namespace orvex::audit_tool {
 
@@ -18,6 +19,19 @@ constexpr std::string_view kKeyOption = "--public-key";
 constexpr std::string_view kKeyOptionJoined = "--public-key=";
 constexpr std::string_view kKeysOption = "--keys";
 constexpr std::string_view kKeysOptionJoined = "--keys=";
+constexpr std::string_view kSealCommand = "seal";
+constexpr std::string_view kSealsOption = "--seals";
+constexpr std::string_view kSealsOptionJoined = "--seals=";
+constexpr std::string_view kRequireSealedOption = "--require-sealed";
+constexpr std::string_view kJobsOption = "-j";
+constexpr std::string_view kJobsOptionLong = "--jobs";
+constexpr std::string_view kJobsOptionLongJoined = "--jobs=";
+constexpr std::string_view kFormatOption = "--format";
+constexpr std::string_view kFormatOptionJoined = "--format=";
+constexpr std::string_view kFormatText = "text";
+constexpr std::string_view kFormatJson = "json";
+// More threads than this only cost memory.
+constexpr unsigned kMaxJobs = 1024;
 constexpr std::string_view kEndOfOptions = "--";
 
 bool is_help(std::string_view argument) { return argument == "-h" || argument == "--help"; }
@@ -44,6 +58,67 @@ std::optional<Result<std::string_view>> option_value(const std::vector<std::stri
   }
   if (argument.substr(0, joined.size()) == joined) return Result<std::string_view>(argument.substr(joined.size()));
   return std::nullopt;
+}
+
+namespace sm = seal_messages;
+
+// --seals, once, with a value that is not empty.
+Result<Unit> take_seals(std::string_view value, Options& options) {
+  if (!options.seals.empty()) return usage(std::string(sm::kRepeatedSeals));
+  if (value.empty()) return usage(std::string(sm::kMissingSealsValue));
+  options.seals = std::string(value);
+  return Unit{};
+}
+
+Result<unsigned> parse_jobs(std::string_view text) {
+  unsigned jobs = 0;
+  bool fits = !text.empty() && text.size() <= 4;
+  for (const char c : text) {
+    fits = fits && c >= '0' && c <= '9';
+    if (fits) jobs = jobs * 10 + static_cast<unsigned>(c - '0');
+  }
+  if (!fits || jobs < 1 || jobs > kMaxJobs) return usage(m::fill(sm::kBadJobs, {std::to_string(kMaxJobs), text}));
+  return jobs;
+}
+
+// The value of -j at arguments[at]: "-j N", "-jN", "--jobs N" or "--jobs=N".
+std::optional<Result<std::string_view>> jobs_value(const std::vector<std::string>& arguments, std::size_t& at) {
+  const std::string_view argument = arguments[at];
+  if (argument.size() > kJobsOption.size() && argument.substr(0, kJobsOption.size()) == kJobsOption &&
+      argument[kJobsOption.size()] != '-') {
+    return Result<std::string_view>(argument.substr(kJobsOption.size()));
+  }
+  if (auto value = option_value(arguments, at, kJobsOption, kJobsOption, sm::kMissingJobsValue)) return value;
+  return option_value(arguments, at, kJobsOptionLong, kJobsOptionLongJoined, sm::kMissingJobsValue);
+}
+
+// `arguments` from the one after "seal".
+Result<Options> parse_seal(const std::vector<std::string>& arguments, std::size_t at) {
+  Options options;
+  options.command = Command::kSeal;
+  bool options_ended = false;
+  for (; at < arguments.size(); ++at) {
+    const std::string_view argument = arguments[at];
+    const bool is_option = !options_ended && argument.size() > 1 && argument.front() == '-';
+    if (!is_option) {
+      if (argument == kStandardInputArgument) return usage(std::string(sm::kStandardInputNotSealable));
+      options.files.emplace_back(argument);
+      continue;
+    }
+    if (argument == kEndOfOptions) {
+      options_ended = true;
+      continue;
+    }
+    if (auto path = option_value(arguments, at, kSealsOption, kSealsOptionJoined, sm::kMissingSealsValue)) {
+      if (!path->ok()) return std::move(*path).failure();
+      if (Result<Unit> taken = take_seals(path->value(), options); !taken.ok()) return std::move(taken).failure();
+      continue;
+    }
+    return usage(m::fill(m::kUnknownOption, {argument}));
+  }
+  if (options.seals.empty()) return usage(std::string(sm::kMissingSealsOption));
+  if (options.files.empty()) return usage(std::string(sm::kNothingToSeal));
+  return options;
 }
 
 // `arguments` from the one after "verify".
@@ -75,8 +150,36 @@ Result<Options> parse_verify(const std::vector<std::string>& arguments, std::siz
       if (!added.ok()) return std::move(added).failure();
       continue;
     }
+    if (auto path = option_value(arguments, at, kSealsOption, kSealsOptionJoined, sm::kMissingSealsValue)) {
+      if (!path->ok()) return std::move(*path).failure();
+      if (Result<Unit> taken = take_seals(path->value(), options); !taken.ok()) return std::move(taken).failure();
+      continue;
+    }
+    if (argument == kRequireSealedOption) {
+      options.require_sealed = true;
+      continue;
+    }
+    if (auto jobs = jobs_value(arguments, at)) {
+      if (!jobs->ok()) return std::move(*jobs).failure();
+      Result<unsigned> parsed = parse_jobs(jobs->value());
+      if (!parsed.ok()) return std::move(parsed).failure();
+      options.jobs = parsed.value();
+      continue;
+    }
+    if (auto format = option_value(arguments, at, kFormatOption, kFormatOptionJoined, sm::kMissingFormatValue)) {
+      if (!format->ok()) return std::move(*format).failure();
+      if (format->value() == kFormatJson) {
+        options.format = Options::Format::kJson;
+      } else if (format->value() == kFormatText) {
+        options.format = Options::Format::kText;
+      } else {
+        return usage(m::fill(sm::kBadFormat, {format->value()}));
+      }
+      continue;
+    }
     return usage(m::fill(m::kUnknownOption, {argument}));
   }
+  if (options.require_sealed && options.seals.empty()) return usage(std::string(sm::kRequireSealedWithoutSeals));
   return options;
 }
 

@@ -22,8 +22,14 @@ struct Options {
   PinnedKeys pinned_keys;
   // Empty: standard input. "-" also names standard input.
   std::vector<std::string> files;
-  // The seal file of `seal`.
+  // The seal file: written by `seal`, checked by `verify --seals`.
   std::string seals;
+  // verify: unsealed records fail the run.
+  bool require_sealed = false;
+  // verify: threads for the line checks; 0 means one per processor.
+  unsigned jobs = 0;
+  // verify: the report on standard output.
+  enum class Format { kText, kJson } format = Format::kText;
 };
 
 // `arguments` excludes the program name. -h or --help (and --version) count

@@ -67,6 +67,17 @@ InputText::Status InputText::sniff() {
   return Status::kData;
 }
 
+long InputText::read(char* buffer, std::size_t capacity) {
+  std::size_t got = 0;
+  switch (read(std::span<char>(buffer, capacity), got)) {
+    case Status::kData: return static_cast<long>(got);
+    case Status::kEnd: return 0;
+    case Status::kReadError:
+    case Status::kDamaged: return -1;
+  }
+  return -1;
+}
+
 InputText::Status InputText::read(std::span<char> out, std::size_t& got) {
   got = 0;
   if (final_ != Status::kData) return final_;

@@ -5,6 +5,8 @@
 
 #include <zlib.h>
 
+#include "orvex_audit/byte_source.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -13,12 +15,12 @@
 
 namespace orvex::audit_tool {
 
-class InputText {
+class InputText final : public ByteSource {
  public:
   // REQUIRES: `fd` is open for reading and outlives this object, which does
   // not close it.
   explicit InputText(int fd);
-  ~InputText();
+  ~InputText() override;
 
   InputText(const InputText&) = delete;
   InputText& operator=(const InputText&) = delete;
@@ -33,7 +35,11 @@ class InputText {
   // REQUIRES: !out.empty()
   Status read(std::span<char> out, std::size_t& got);
 
-  int read_error() const { return read_error_; }
+  // The byte source's form: the number of bytes, 0 at the end, -1 after a
+  // read error (read_error() says which) or damage (damage() says how, and
+  // read_error() is 0).
+  long read(char* buffer, std::size_t capacity) override;
+  int read_error() const override { return read_error_; }
   const std::string& damage() const { return damage_; }
   bool compressed() const { return compressed_; }
 

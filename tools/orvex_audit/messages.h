@@ -32,6 +32,8 @@ inline constexpr std::string_view kRepeatedLine = "repeats {}:{} byte for byte";
 // ---- Reports on standard output ----
 // File name, line number, reason.
 inline constexpr std::string_view kLineReport = "{}:{}: {}\n";
+// File name, reason: a finding about a whole input.
+inline constexpr std::string_view kFileReport = "{}: {}\n";
 inline constexpr std::string_view kSummary = "{} records read: {} valid, {} invalid\n";
 // Public key, number of valid records it signed; first seen first.
 inline constexpr std::string_view kKeySeen = "key {}: {} valid records\n";

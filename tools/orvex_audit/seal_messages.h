@@ -39,6 +39,12 @@ inline constexpr std::string_view kMissingSealsValue = "--seals needs a value";
 inline constexpr std::string_view kRepeatedSeals = "--seals given more than once";
 inline constexpr std::string_view kNothingToSeal = "seal needs at least one LOGFILE";
 inline constexpr std::string_view kStandardInputNotSealable = "seal needs files by name, not standard input";
+// ---- verify's usage errors for seals, threads and formats ----
+inline constexpr std::string_view kMissingJobsValue = "-j needs a value";
+inline constexpr std::string_view kBadJobs = "-j needs a whole number from 1 to {}, got \"{}\"";
+inline constexpr std::string_view kMissingFormatValue = "--format needs a value";
+inline constexpr std::string_view kBadFormat = "--format needs text or json, got \"{}\"";
+inline constexpr std::string_view kRequireSealedWithoutSeals = "--require-sealed needs --seals SEALFILE";
 // Seal file name, line number, reason.
 inline constexpr std::string_view kSealFileDamaged = "{}:{}: {}; no seal was added";
 inline constexpr std::string_view kNameNotUtf8 = "{}: the file's name is not UTF-8 and cannot be sealed";
@@ -51,5 +57,35 @@ inline constexpr std::string_view kSealWriteFailed = "{}: the seal was not writt
 inline constexpr std::string_view kGzipTruncated = "gzip stream truncated after {} bytes of text";
 inline constexpr std::string_view kGzipCorrupt = "corrupt gzip stream after {} bytes of text: {}";
 inline constexpr std::string_view kGzipTrailingData = "data that is not gzip after the compressed stream";
+
+// ---- What `verify --seals` finds ----
+inline constexpr std::string_view kBadSealSignature = "bad seal signature: the seal's members do not match it";
+inline constexpr std::string_view kSealKeyNotPinned = "seal signed by a key that is not pinned {}";
+inline constexpr std::string_view kSealSecondKey =
+    "seal signed by a second key {} while nothing is pinned: pin the keys with --public-key or --keys";
+inline constexpr std::string_view kChainNamesMissingStart =
+    "broken chain: the first seal names a predecessor that is not in the seal file";
+inline constexpr std::string_view kChainRestarts =
+    "broken chain: a new chain starts here, so the seals before this line are not linked to it";
+// The line before.
+inline constexpr std::string_view kChainGap = "broken chain: the seal does not name the seal on line {} before it";
+// File name, its earlier seal's line, bytes then and now.
+inline constexpr std::string_view kSealShrank =
+    "{} shrank between seals: line {} sealed {} bytes, this seal {} bytes";
+// Seal file, seal line, the prefix length.
+inline constexpr std::string_view kSealedPartChanged =
+    "sealed part changed: the first {} bytes do not match the seal at {}:{}";
+// Bytes the file holds, bytes sealed, seal file, seal line.
+inline constexpr std::string_view kSealedPartCut =
+    "sealed part cut short: the file holds {} bytes of the {} sealed at {}:{}";
+// Lines held, seal file, seal line, lines counted by the seal.
+inline constexpr std::string_view kSealedLinesDiffer = "the sealed part holds {} lines where the seal at {}:{} counts {}";
+// Sealed file name; reported on the file's last seal line.
+inline constexpr std::string_view kSealedFileMissing = "sealed file {} is not among the inputs";
+inline constexpr std::string_view kSealedFileReplaced =
+    "sealed file {} is not among the inputs: a later seal of that name covers a file with another first record";
+// Number of records.
+inline constexpr std::string_view kUnsealedRecords = "{} records after the sealed part are not sealed";
+inline constexpr std::string_view kNothingSealed = "{} records and no seal: nothing of this file is sealed";
 
 }  // namespace orvex::audit_tool::seal_messages

@@ -11,55 +11,26 @@
 #include <string_view>
 #include <vector>
 
-#include "orvex_audit/byte_source.h"
+#include <memory>
+
+#include "orvex_audit/input_file.h"
+#include "orvex_audit/input_text.h"
 #include "orvex_audit/key_tally.h"
+#include "orvex_audit/line_checks.h"
 #include "orvex_audit/line_source.h"
 #include "orvex_audit/messages.h"
-#include "orvex_audit/record_check.h"
 #include "orvex_audit/repeat_detector.h"
 #include "orvex_audit/report.h"
+#include "orvex_audit/seal_chain.h"
+#include "orvex_audit/seal_messages.h"
+#include "orvex_audit/sealed_prefix.h"
 
 namespace orvex::audit_tool {
 
 namespace {
 
 namespace m = messages;
-
-constexpr std::string_view kStandardInputArgument = "-";
-
-// An input opened by name, closed on every path; standard input is borrowed
-// and left open.
-class Input {
- public:
-  explicit Input(const std::string& name) {
-    if (name == kStandardInputArgument) {
-      fd_ = STDIN_FILENO;
-      display_name_ = m::kStandardInputName;
-      return;
-    }
-    owned_ = true;
-    display_name_ = name;
-    do {
-      fd_ = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd_ < 0 && errno == EINTR);
-    if (fd_ < 0) open_error_ = errno;
-  }
-  Input(const Input&) = delete;
-  Input& operator=(const Input&) = delete;
-  ~Input() {
-    if (owned_ && fd_ >= 0) ::close(fd_);
-  }
-
-  int fd() const { return fd_; }
-  int open_error() const { return open_error_; }
-  const std::string& display_name() const { return display_name_; }
-
- private:
-  int fd_ = -1;
-  bool owned_ = false;
-  int open_error_ = 0;
-  std::string display_name_;
-};
+namespace sm = seal_messages;
 
 void report_error(std::FILE* err, std::string_view text) {
   std::string line(m::kErrorPrefix);
@@ -91,62 +62,125 @@ class InputIndex {
   std::vector<Start> starts_;
 };
 
-// Everything one run keeps across its inputs.
-struct Verification {
-  explicit Verification(const PinnedKeys& pinned) : checker(pinned) {}
-
-  RecordChecker checker;
-  const LineHashKey hash_key = random_line_hash_key();
-  RepeatDetector repeats;
-  InputIndex inputs;
-  VerifyTotals totals;
-  KeyTally keys;
-};
-
-// The line's verdict: the key that signed it, or why it is refused.
-Result<audit::PublicKey> judge(const Line& line, RecordChecker& checker) {
-  if (!line.has_line_feed) return Failure::ordinary(std::string(m::kTornLine));
-  return checker.check(line.text);
+std::string_view base_name(std::string_view path) {
+  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
-// Returns false when the input could not be read to its end.
-bool verify_input(const Input& input, Verification& run, Report& report, std::FILE* err) {
-  run.inputs.begin_input(input.display_name(), run.totals.read);
-  DescriptorSource bytes(input.fd());
-  LineSource source(bytes);
-  Line line;
-  std::uint64_t number = 0;
-  for (;;) {
-    switch (source.next(line)) {
-      case LineSource::Status::kEnd: return true;
-      case LineSource::Status::kReadError:
-        report_error(err, m::fill(m::kInputError, {input.display_name(), std::strerror(source.read_error())}));
-        return false;
-      case LineSource::Status::kLine: break;
+// Everything one run keeps across its inputs.
+class Verification {
+ public:
+  Verification(const Options& options, Report& report)
+      : options_(options),
+        report_(report),
+        checks_(options.jobs > 0 ? options.jobs : default_jobs(), options.pinned_keys, hash_key_,
+                [this](const LineVerdict& verdict) { count(verdict); }) {}
+
+  VerifyTotals totals;
+  KeyTally keys;
+  bool failed = false;      // findings other than bad lines: damage, seals
+  std::uint64_t unsealed = 0;
+  SealChain seals;
+
+  // Returns false when the input could not be read to its end.
+  bool verify_input(const InputFile& input, const std::string& name, std::FILE* err) {
+    inputs_.begin_input(input.display_name(), totals.read);
+    input_name_ = input.display_name();
+    number_ = 0;
+    InputText text(input.fd());
+    const bool sealing = !options_.seals.empty();
+    SealedFile* sealed = nullptr;
+    if (sealing && name != kStandardInputArgument) sealed = sealed_file_for(seals, base_name(name));
+    if (sealed != nullptr) sealed->matched = true;
+    SealedPrefix prefix(text, sealed);
+    ByteSource& bytes = sealing ? static_cast<ByteSource&>(prefix) : text;
+    LineSource source(bytes);
+    Line line;
+    bool read_whole = true;
+    for (bool more = true; more;) {
+      switch (source.next(line)) {
+        case LineSource::Status::kEnd: more = false; break;
+        case LineSource::Status::kLine: checks_.add(line); break;
+        case LineSource::Status::kReadError:
+          checks_.drain();
+          more = false;
+          if (!text.damage().empty()) {
+            // The text before the damage has been checked; the damage is a
+            // finding on the line it cut, not an error of the run.
+            report_.bad_line(input_name_, number_ + 1, FindingKind::kDamagedInput, text.damage());
+            failed = true;
+          } else {
+            report_error(err, m::fill(m::kInputError, {input_name_, std::strerror(source.read_error())}));
+            read_whole = false;
+          }
+          break;
+      }
     }
-    const std::uint64_t ordinal = run.totals.read++;
-    ++number;
-    Result<audit::PublicKey> verdict = judge(line, run.checker);
-    if (!verdict.ok()) {
-      ++run.totals.invalid;
-      report.bad_line(input.display_name(), number,
-                      line.has_line_feed ? FindingKind::kInvalidRecord : FindingKind::kTornLine,
-                      verdict.failure().message);
-      continue;
+    checks_.drain();
+    if (sealing && read_whole) check_seals(prefix, sealed != nullptr);
+    return read_whole;
+  }
+
+  // After every input: the sealed files that none of them was.
+  void report_missing() {
+    for (std::size_t n = 0; n < seals.files.size(); ++n) {
+      const SealedFile& file = seals.files[n];
+      if (file.matched) continue;
+      const auto current = seals.by_name.find(file.name);
+      const bool replaced = current != seals.by_name.end() && current->second != n;
+      report_.bad_line(options_.seals, file.checkpoints.back().seal_line, FindingKind::kSealedFileMissing,
+                       m::fill(replaced ? sm::kSealedFileReplaced : sm::kSealedFileMissing, {file.name}));
+      failed = true;
+    }
+  }
+
+ private:
+  void check_seals(SealedPrefix& prefix, bool has_seal) {
+    if (const std::optional<std::string> mismatch = prefix.mismatch(options_.seals)) {
+      report_.bad_file(input_name_, FindingKind::kSealedPartChanged, *mismatch);
+      failed = true;
+      return;
+    }
+    const std::uint64_t lines = prefix.unsealed_lines();
+    if (lines == 0) return;
+    unsealed += lines;
+    report_.bad_file(input_name_, FindingKind::kUnsealedRecords,
+                     m::fill(has_seal ? sm::kUnsealedRecords : sm::kNothingSealed, {std::to_string(lines)}));
+  }
+
+  // Each line's verdict, in the order of the lines.
+  void count(const LineVerdict& verdict) {
+    const std::uint64_t ordinal = totals.read++;
+    ++number_;
+    if (!verdict.valid) {
+      ++totals.invalid;
+      report_.bad_line(input_name_, number_,
+                       verdict.has_line_feed ? FindingKind::kInvalidRecord : FindingKind::kTornLine, verdict.reason);
+      return;
     }
     // Only valid records are remembered: a repeat of a refused line is
     // refused on its own account.
-    if (const auto earlier = run.repeats.first_seen_as(line_hash(run.hash_key, line.text), ordinal)) {
-      ++run.totals.invalid;
-      const auto [earlier_input, earlier_line] = run.inputs.locate(*earlier);
-      report.bad_line(input.display_name(), number, FindingKind::kRepeatedLine,
-                      m::fill(m::kRepeatedLine, {earlier_input, std::to_string(earlier_line)}));
-      continue;
+    if (const auto earlier = repeats_.first_seen_as(verdict.hash, ordinal)) {
+      ++totals.invalid;
+      const auto [earlier_input, earlier_line] = inputs_.locate(*earlier);
+      report_.bad_line(input_name_, number_, FindingKind::kRepeatedLine,
+                       m::fill(m::kRepeatedLine, {earlier_input, std::to_string(earlier_line)}));
+      return;
     }
-    ++run.totals.valid;
-    run.keys.count(verdict.value());
+    ++totals.valid;
+    keys.count(verdict.key);
   }
-}
+
+  const Options& options_;
+  Report& report_;
+  const LineHashKey hash_key_ = random_line_hash_key();
+  RepeatDetector repeats_;
+  InputIndex inputs_;
+  std::string input_name_;
+  std::uint64_t number_ = 0;
+  LineChecks checks_;  // last: its threads stop before the rest goes
+};
 
 }  // namespace
 
@@ -155,18 +189,27 @@ int run_verify(const Options& options, std::FILE* out, std::FILE* err) {
   if (names.empty()) names.emplace_back(kStandardInputArgument);
 
   const PinnedKeys& pinned = options.pinned_keys;
-  Verification run(pinned);
-  TextReport report(out);
+  std::unique_ptr<Report> report;
+  if (options.format == Options::Format::kJson) {
+    report = std::make_unique<JsonReport>(out);
+  } else {
+    report = std::make_unique<TextReport>(out);
+  }
+  Verification run(options, *report);
   bool trouble = false;
   bool read_any = false;
+  if (!options.seals.empty()) {
+    run.seals = read_seal_chain(options.seals, pinned, *report, err);
+    trouble = run.seals.read_failed;
+  }
   for (const std::string& name : names) {
-    const Input input(name);
+    const InputFile input(name, m::kStandardInputName);
     if (input.fd() < 0) {
-      report_error(err, m::fill(m::kInputError, {input.display_name(), std::strerror(input.open_error())}));
+      report_error(err, input.error());
       trouble = true;
       continue;
     }
-    if (verify_input(input, run, report, err)) {
+    if (run.verify_input(input, name, err)) {
       read_any = true;
     } else {
       trouble = true;
@@ -175,27 +218,31 @@ int run_verify(const Options& options, std::FILE* out, std::FILE* err) {
   // With no input read and no line seen there is nothing to sum up: "0
   // records read" would look like the check of an empty log.
   if (!read_any && run.totals.read == 0) return kExitTrouble;
+  if (!options.seals.empty() && !run.seals.read_failed) run.report_missing();
 
   // With one pinned key every valid record is that key's; otherwise the
   // operator needs to see who signed what.
-  report.summary(run.totals, run.keys, pinned.size() != 1);
+  report->summary(run.totals, run.keys, pinned.size() != 1);
   const std::size_t signers = run.keys.listed().size();
   // Unpinned, a second key is a forger's as likely as a rotation: only the
   // operator can tell, so the run fails until the keys are pinned.
   const bool unpinned_keys_differ = pinned.empty() && signers > 1;
   if (unpinned_keys_differ) {
-    report.several_keys_unpinned(run.keys.overflowed() ? m::fill(m::kManyKeys, {std::to_string(kMaxListedKeys)})
-                                                       : std::to_string(signers));
+    report->several_keys_unpinned(run.keys.overflowed() ? m::fill(m::kManyKeys, {std::to_string(kMaxListedKeys)})
+                                                        : std::to_string(signers));
   } else if (pinned.empty()) {
     report_error(err, m::kNothingPinned);
   }
+  report->finish();
 
   if (std::fflush(out) != 0 || std::ferror(out)) {
     report_error(err, m::fill(m::kOutputError, {std::strerror(errno)}));
     return kExitTrouble;
   }
   if (trouble) return kExitTrouble;
-  return run.totals.invalid == 0 && !unpinned_keys_differ ? kExitAllValid : kExitSomeInvalid;
+  const bool unsealed_fails = options.require_sealed && run.unsealed > 0;
+  const bool all_valid = run.totals.invalid == 0 && !unpinned_keys_differ && !run.failed && !unsealed_fails;
+  return all_valid ? kExitAllValid : kExitSomeInvalid;
 }
 
 }  // namespace orvex::audit_tool

@@ -1,0 +1,169 @@
+#include "orvex_audit/seal_chain.h"
+
+#include <cstring>
+
+#include "common/hex.h"
+#include "orvex_audit/input_file.h"
+#include "orvex_audit/messages.h"
+#include "orvex_audit/seal_file_lines.h"
+#include "orvex_audit/seal_messages.h"
+
+namespace orvex::audit_tool {
+
+namespace {
+
+namespace m = messages;
+namespace sm = seal_messages;
+
+constexpr std::string_view kCompressedSuffix = ".gz";
+
+void report_error(std::FILE* err, std::string_view text) {
+  std::string line(m::kErrorPrefix);
+  line.append(text);
+  line.push_back('\n');
+  std::fwrite(line.data(), 1, line.size(), err);
+}
+
+// Why the seal's key is refused, or nothing when it is trusted.
+std::optional<std::string> refuse_key(const Seal& seal, const PinnedKeys& pinned,
+                                      std::optional<audit::PublicKey>& unpinned_key) {
+  if (!pinned.empty()) {
+    if (pinned.contains(seal.public_key)) return std::nullopt;
+    return m::fill(sm::kSealKeyNotPinned, {lowercase_hex(seal.public_key)});
+  }
+  // Unpinned, one key is taken on trust as the records' is; a second key
+  // could be anyone's.
+  if (!unpinned_key.has_value()) unpinned_key = seal.public_key;
+  if (*unpinned_key == seal.public_key) return std::nullopt;
+  return m::fill(sm::kSealSecondKey, {lowercase_hex(seal.public_key)});
+}
+
+class ChainReader {
+ public:
+  ChainReader(const std::string& path, Report& report, SealChain& chain)
+      : path_(path), report_(report), chain_(chain) {}
+
+  void link(const Seal& seal, std::uint64_t number) {
+    if (!seal.previous.has_value()) {
+      if (number != 1) finding(number, FindingKind::kBrokenChain, std::string(sm::kChainRestarts));
+    } else if (number == 1) {
+      finding(number, FindingKind::kBrokenChain, std::string(sm::kChainNamesMissingStart));
+    } else if (before_.has_value() && *seal.previous != *before_) {
+      finding(number, FindingKind::kBrokenChain, m::fill(sm::kChainGap, {std::to_string(number - 1)}));
+    }
+  }
+
+  // The line before this one, for the next link; nullopt when it was no seal.
+  void set_before(std::optional<audit::Signature> signature) { before_ = signature; }
+
+  // Adds the seal's claim to the file whose content it covers.
+  void add_checkpoint(const Seal& seal, std::uint64_t number) {
+    SealedFile& file = chain_.files[file_for(seal)];
+    if (!file.checkpoints.empty() && seal.bytes < file.checkpoints.back().bytes) {
+      const Checkpoint& last = file.checkpoints.back();
+      finding(number, FindingKind::kSealedPartChanged,
+              m::fill(sm::kSealShrank, {seal.file, std::to_string(last.seal_line), std::to_string(last.bytes),
+                                        std::to_string(seal.bytes)}));
+    }
+    if (!file.first.has_value()) file.first = seal.first;
+    if (seal.first.has_value()) chain_.by_first[*seal.first] = static_cast<std::size_t>(&file - chain_.files.data());
+    file.checkpoints.push_back(Checkpoint{seal.bytes, seal.lines, seal.sha256, number});
+  }
+
+  void finding(std::uint64_t number, FindingKind kind, const std::string& detail) {
+    report_.bad_line(path_, number, kind, detail);
+  }
+
+ private:
+  // The index of the file that this seal's content belongs to. Content is
+  // known by its first record: found under another name, the file was
+  // renamed; under this name with another first record, this name now
+  // stands for a new file, and the old one stays expected on its own.
+  std::size_t file_for(const Seal& seal) {
+    if (seal.first.has_value()) {
+      if (const auto found = chain_.by_first.find(*seal.first); found != chain_.by_first.end()) {
+        SealedFile& file = chain_.files[found->second];
+        if (file.name != seal.file) {
+          if (const auto named = chain_.by_name.find(file.name); named != chain_.by_name.end() && named->second == found->second) {
+            chain_.by_name.erase(named);
+          }
+          file.name = seal.file;
+          chain_.by_name[seal.file] = found->second;
+        }
+        return found->second;
+      }
+    }
+    if (const auto named = chain_.by_name.find(seal.file); named != chain_.by_name.end()) {
+      const SealedFile& file = chain_.files[named->second];
+      // An empty file has no first record yet: its next seal may give one.
+      if (!file.first.has_value() || file.first == seal.first) return named->second;
+    }
+    chain_.files.push_back(SealedFile{seal.file, std::nullopt, {}, false});
+    chain_.by_name[seal.file] = chain_.files.size() - 1;
+    return chain_.files.size() - 1;
+  }
+
+  const std::string& path_;
+  Report& report_;
+  SealChain& chain_;
+  std::optional<audit::Signature> before_;
+};
+
+}  // namespace
+
+SealChain read_seal_chain(const std::string& path, const PinnedKeys& pinned, Report& report, std::FILE* err) {
+  SealChain chain;
+  const InputFile input(path, m::kStandardInputName);
+  if (input.fd() < 0) {
+    report_error(err, input.error());
+    chain.read_failed = true;
+    return chain;
+  }
+  SealFileLines lines(input.fd());
+  ChainReader reader(path, report, chain);
+  std::optional<audit::PublicKey> unpinned_key;
+  Result<Seal> seal = Failure::ordinary(std::string());
+  for (;;) {
+    const SealFileLines::Status status = lines.next(seal);
+    if (status == SealFileLines::Status::kEnd) break;
+    if (status == SealFileLines::Status::kReadError) {
+      report_error(err, m::fill(m::kInputError, {path, std::strerror(lines.read_error())}));
+      chain.read_failed = true;
+      break;
+    }
+    const std::uint64_t number = lines.line_number();
+    if (!seal.ok()) {
+      reader.finding(number, FindingKind::kInvalidSeal, seal.failure().message);
+      reader.set_before(std::nullopt);
+      continue;
+    }
+    const Seal& current = seal.value();
+    std::optional<std::string> refused;
+    if (!seal_signature_valid(current)) {
+      refused = std::string(sm::kBadSealSignature);
+    } else {
+      refused = refuse_key(current, pinned, unpinned_key);
+    }
+    if (refused.has_value()) {
+      reader.finding(number, FindingKind::kInvalidSeal, *refused);
+      reader.set_before(std::nullopt);
+      continue;
+    }
+    reader.link(current, number);
+    reader.set_before(current.signature);
+    reader.add_checkpoint(current, number);
+    ++chain.seals;
+  }
+  return chain;
+}
+
+SealedFile* sealed_file_for(SealChain& chain, std::string_view input_base_name) {
+  auto found = chain.by_name.find(input_base_name);
+  if (found == chain.by_name.end() && input_base_name.size() > kCompressedSuffix.size() &&
+      input_base_name.substr(input_base_name.size() - kCompressedSuffix.size()) == kCompressedSuffix) {
+    found = chain.by_name.find(input_base_name.substr(0, input_base_name.size() - kCompressedSuffix.size()));
+  }
+  return found == chain.by_name.end() ? nullptr : &chain.files[found->second];
+}
+
+}  // namespace orvex::audit_tool

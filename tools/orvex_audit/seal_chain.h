@@ -1,0 +1,59 @@
+// What a seal file says must be among the inputs: its lines checked as a
+// chain, and, for each sealed file, every seal that covers a prefix of it.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "orvex_audit/pinned_keys.h"
+#include "orvex_audit/report.h"
+#include "orvex_audit/seal_line.h"
+
+namespace orvex::audit_tool {
+
+// One seal's claim on a file's text: its first `bytes` bytes hold `lines`
+// lines and hash to `sha256`.
+struct Checkpoint {
+  std::uint64_t bytes = 0;
+  std::uint64_t lines = 0;
+  fingerprint::Sha256Digest sha256{};
+  std::uint64_t seal_line = 0;  // in the seal file, from 1
+};
+
+// The content of one file through its seals: checkpoints in seal order.
+struct SealedFile {
+  std::string name;  // as the latest seal names it
+  std::optional<std::string> first;  // the first record's timestamp
+  std::vector<Checkpoint> checkpoints;
+  bool matched = false;  // an input was checked against it
+};
+
+struct SealChain {
+  std::vector<SealedFile> files;  // in the order of their first seals
+  // The file each name now stands for, and the file of each first record.
+  std::map<std::string, std::size_t, std::less<>> by_name;
+  std::map<std::string, std::size_t, std::less<>> by_first;
+  std::uint64_t seals = 0;        // valid seal lines
+  bool read_failed = false;       // the seal file could not be opened or read
+};
+
+// Reads the seal file at `path` and reports, as findings on its lines: a
+// line that is no seal, a bad signature, a key that is not pinned (or, with
+// nothing pinned, a second key), a seal that does not name the seal line
+// before it, or a chain that starts again. A file's content is followed
+// across a rename by its first record's timestamp: a seal of NAME2 with the
+// same first record as an earlier seal of NAME1 shows that NAME1 became
+// NAME2 (a rotation). Errors opening or reading the file go to `err`.
+SealChain read_seal_chain(const std::string& path, const PinnedKeys& pinned, Report& report, std::FILE* err);
+
+// The sealed file that an input of this base name is: NAME itself or
+// NAME.gz (compressed after sealing); nullptr when none is.
+SealedFile* sealed_file_for(SealChain& chain, std::string_view input_base_name);
+
+}  // namespace orvex::audit_tool
