@@ -111,6 +111,7 @@ InputText::Status InputText::read_plain(std::span<char> out, std::size_t& got) {
 }
 
 InputText::Status InputText::read_gzip(std::span<char> out, std::size_t& got) {
+  if (!deferred_damage_.empty()) return fail_damaged(std::move(deferred_damage_));
   stream_.next_out = reinterpret_cast<Bytef*>(out.data());
   stream_.avail_out = static_cast<uInt>(std::min<std::size_t>(out.size(), kRawBytes));
   const uInt wanted = stream_.avail_out;
@@ -143,9 +144,17 @@ InputText::Status InputText::read_gzip(std::span<char> out, std::size_t& got) {
     }
     if (status == Z_OK) continue;
     if (status == Z_BUF_ERROR && (before_in != stream_.avail_in || stream_.avail_in == 0)) continue;
-    if (members_ > 0 && stream_.total_out == 0) return fail_damaged(std::string(sm::kGzipTrailingData));
-    const char* reason = stream_.msg != nullptr ? stream_.msg : zError(status);
-    return fail_damaged(messages::fill(sm::kGzipCorrupt, {std::to_string(text_bytes_), reason}));
+    std::string damage;
+    if (members_ > 0 && stream_.total_out == 0) {
+      damage = sm::kGzipTrailingData;
+    } else {
+      const char* reason = stream_.msg != nullptr ? stream_.msg : zError(status);
+      damage = messages::fill(sm::kGzipCorrupt, {std::to_string(text_bytes_), reason});
+    }
+    // The text that came out before the damage is handed out first.
+    if (stream_.avail_out == wanted) return fail_damaged(std::move(damage));
+    deferred_damage_ = std::move(damage);
+    break;
   }
   got = wanted - stream_.avail_out;
   return Status::kData;

@@ -61,6 +61,7 @@ class InputText final : public ByteSource {
   bool compressed_ = false;
   int read_error_ = 0;
   std::string damage_;
+  std::string deferred_damage_;  // found after some text: reported on the next call
 
   z_stream stream_{};
   bool inflating_ = false;  // inflateInit2 succeeded: inflateEnd is owed

@@ -49,12 +49,18 @@ class ChainReader {
     } else if (number == 1) {
       finding(number, FindingKind::kBrokenChain, std::string(sm::kChainNamesMissingStart));
     } else if (before_.has_value() && *seal.previous != *before_) {
-      finding(number, FindingKind::kBrokenChain, m::fill(sm::kChainGap, {std::to_string(number - 1)}));
+      finding(number, FindingKind::kBrokenChain, m::fill(sm::kChainGap, {std::to_string(before_line_)}));
     }
   }
 
-  // The line before this one, for the next link; nullopt when it was no seal.
-  void set_before(std::optional<audit::Signature> signature) { before_ = signature; }
+  // The seal that the next one must name. A line that is no seal at all is
+  // passed over (it is reported on its own), so that an inserted line does
+  // not hide a gap behind it; a seal with a bad signature or key still
+  // links by the signature it carries.
+  void set_before(const audit::Signature& signature, std::uint64_t number) {
+    before_ = signature;
+    before_line_ = number;
+  }
 
   // Adds the seal's claim to the file whose content it covers.
   void add_checkpoint(const Seal& seal, std::uint64_t number) {
@@ -71,6 +77,7 @@ class ChainReader {
   }
 
   void finding(std::uint64_t number, FindingKind kind, const std::string& detail) {
+    ++chain_.findings;
     report_.bad_line(path_, number, kind, detail);
   }
 
@@ -107,6 +114,7 @@ class ChainReader {
   Report& report_;
   SealChain& chain_;
   std::optional<audit::Signature> before_;
+  std::uint64_t before_line_ = 0;
 };
 
 }  // namespace
@@ -134,7 +142,6 @@ SealChain read_seal_chain(const std::string& path, const PinnedKeys& pinned, Rep
     const std::uint64_t number = lines.line_number();
     if (!seal.ok()) {
       reader.finding(number, FindingKind::kInvalidSeal, seal.failure().message);
-      reader.set_before(std::nullopt);
       continue;
     }
     const Seal& current = seal.value();
@@ -146,11 +153,11 @@ SealChain read_seal_chain(const std::string& path, const PinnedKeys& pinned, Rep
     }
     if (refused.has_value()) {
       reader.finding(number, FindingKind::kInvalidSeal, *refused);
-      reader.set_before(std::nullopt);
+      reader.set_before(current.signature, number);
       continue;
     }
     reader.link(current, number);
-    reader.set_before(current.signature);
+    reader.set_before(current.signature, number);
     reader.add_checkpoint(current, number);
     ++chain.seals;
   }

@@ -40,6 +40,7 @@ struct SealChain {
   std::map<std::string, std::size_t, std::less<>> by_name;
   std::map<std::string, std::size_t, std::less<>> by_first;
   std::uint64_t seals = 0;        // valid seal lines
+  std::uint64_t findings = 0;     // reported on the seal file's lines
   bool read_failed = false;       // the seal file could not be opened or read
 };
 

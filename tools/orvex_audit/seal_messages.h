@@ -67,7 +67,7 @@ inline constexpr std::string_view kChainNamesMissingStart =
     "broken chain: the first seal names a predecessor that is not in the seal file";
 inline constexpr std::string_view kChainRestarts =
     "broken chain: a new chain starts here, so the seals before this line are not linked to it";
-// The line before.
+// The line of the seal before it.
 inline constexpr std::string_view kChainGap = "broken chain: the seal does not name the seal on line {} before it";
 // File name, its earlier seal's line, bytes then and now.
 inline constexpr std::string_view kSealShrank =

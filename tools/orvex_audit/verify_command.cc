@@ -201,6 +201,7 @@ int run_verify(const Options& options, std::FILE* out, std::FILE* err) {
   if (!options.seals.empty()) {
     run.seals = read_seal_chain(options.seals, pinned, *report, err);
     trouble = run.seals.read_failed;
+    run.failed = run.seals.findings > 0;
   }
   for (const std::string& name : names) {
     const InputFile input(name, m::kStandardInputName);
