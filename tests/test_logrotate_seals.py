@@ -42,7 +42,7 @@ while not os.path.exists(stop):
     except ValueError as denial:
         assert str(denial).startswith("Constraint violation"), denial
     n += 1
-    time.sleep(0.002)  # a busy service, not a flood: the logs stay quick to check
+    time.sleep(0.005)  # a busy service, not a flood: the logs stay quick to check
 print(n)
 """
 
@@ -133,3 +133,49 @@ def test_every_record_verifies_with_the_pinned_key(rotated):
     text = b"".join(text_of(path) for path in log_files(directory))
     status, out, _ = run("verify", "--public-key", PUBLIC_KEY, stdin=text)
     assert (status, out) == (0, "%d records read: %d valid, 0 invalid\n" % (sum(counts), sum(counts)))
+
+
+def verify_site(directory, files):
+    return run("verify", "--public-key", PUBLIC_KEY, "--seals", str(directory / "orvex_audit.seals"),
+               *map(str, files))
+
+
+def test_verify_with_the_seals_finds_everything_intact(rotated):
+    directory, counts, _ = rotated
+    files = log_files(directory)
+    status, out, err = verify_site(directory, files)
+    active = directory / LOG_NAME
+    lines = text_of(active).count(b"\n")
+    unsealed = "%s: %d records and no seal: nothing of this file is sealed\n" % (active, lines) if lines else ""
+    assert (status, out, err) == (0, unsealed + "%d records read: %d valid, 0 invalid\n"
+                                  % (sum(counts), sum(counts)), "")
+
+
+@pytest.mark.parametrize("damage", ["delete-line", "truncate", "remove-file"])
+def test_verify_with_the_seals_names_what_was_removed(rotated, tmp_path, damage):
+    directory, counts, compressed = rotated
+    copy = tmp_path / "copy"
+    shutil.copytree(directory, copy)
+    files = log_files(copy)
+    # The active log sorts first, then the rotated files in their order.
+    target = files[2]
+    seal_line = 2  # the second rotation's seal
+    text = text_of(target)
+    if damage == "remove-file":
+        target.unlink()
+        files.remove(target)
+        expected = "%s:%d: sealed file %s is not among the inputs\n" % (
+            copy / "orvex_audit.seals", seal_line, target.name[:-3] if compressed else target.name)
+    else:
+        if damage == "delete-line":
+            lines = text.split(b"\n")
+            changed = b"\n".join(lines[:3] + lines[4:])
+        else:
+            changed = text[:len(text) // 2]
+            changed = changed[:changed.rfind(b"\n") + 1]
+        target.write_bytes(gzip.compress(changed) if compressed else changed)
+        expected = "%s: sealed part cut short: the file holds %d bytes of the %d sealed at %s:%d\n" % (
+            target, len(changed), len(text), copy / "orvex_audit.seals", seal_line)
+    status, out, err = verify_site(copy, files)
+    assert (status, err) == (1, "")
+    assert expected in out.splitlines(keepends=True), out
