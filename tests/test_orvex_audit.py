@@ -28,7 +28,9 @@ RECORD_ORDER = ["timestamp", "intent_id", "objective", "mode", "version",
 SIGNED_MEMBERS = RECORD_ORDER[:8]
 BAD_SIGNATURE = "bad signature: the signed members do not match it"
 USAGE = ("usage: orvex-audit pubkey\n"
-         "       orvex-audit verify [--public-key HEX]... [--keys FILE]... [--] [FILE ...]\n"
+         "       orvex-audit verify [--public-key HEX]... [--keys FILE]... [--seals SEALFILE [--require-sealed]]\n"
+         "                          [-j N] [--format text|json] [--] [FILE ...]\n"
+         "       orvex-audit seal --seals SEALFILE [--] LOGFILE...\n"
          "       orvex-audit --help | --version\n")
 SEVERAL_KEYS = ("%s keys signed valid records and none is pinned: "
                 "pin the trusted ones with --public-key HEX or --keys FILE\n")
@@ -358,7 +360,8 @@ def test_help_reads_like_a_manual():
         headings = [line for line in out.splitlines() if line and not line.startswith(" ")]
         assert headings == ["NAME", "SYNOPSIS", "DESCRIPTION", "COMMANDS", "OPTIONS", "OUTPUT", "EXIT STATUS",
                             "ENVIRONMENT", "EXAMPLES"]
-        assert "orvex-audit verify [--public-key HEX]... [--keys FILE]... [--] [FILE ...]" in out
+        assert "orvex-audit verify [--public-key HEX]... [--keys FILE]... [--seals SEALFILE" in out
+        assert "orvex-audit seal --seals SEALFILE [--] LOGFILE..." in out
 
 
 @pytest.mark.parametrize("arguments, message", [

@@ -382,3 +382,13 @@ def test_jobs_spellings(site):
     expected = site.verify()
     for spelling in (["-j", "2"], ["-j2"], ["--jobs", "2"], ["--jobs=3"]):
         assert site.verify(*spelling) == expected
+
+
+def test_the_kinds_are_listed_in_the_manual_and_the_readme():
+    from test_doc_tables import README
+    status, manual, _ = run("seal", "--help")
+    assert status == 0
+    readme = README.read_text(encoding="utf-8")
+    for kind in KINDS:
+        assert "\n        %s " % kind in manual, kind
+        assert "| `%s` |" % kind in readme, kind

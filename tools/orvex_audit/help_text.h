@@ -10,7 +10,9 @@ inline constexpr std::string_view kHelpText = R"manual(NAME
 
 SYNOPSIS
     orvex-audit pubkey
-    orvex-audit verify [--public-key HEX]... [--keys FILE]... [--] [FILE ...]
+    orvex-audit verify [--public-key HEX]... [--keys FILE]... [--seals SEALFILE
+                       [--require-sealed]] [-j N] [--format text|json] [--] [FILE ...]
+    orvex-audit seal --seals SEALFILE [--] LOGFILE...
     orvex-audit --help | --version
 
 DESCRIPTION
@@ -30,9 +32,14 @@ COMMANDS
         error and exits with status 2. Run it where the guard runs, keep
         its output, and pin it when verifying.
 
-    verify [--public-key HEX]... [--keys FILE]... [--] [FILE ...]
+    verify [--public-key HEX]... [--keys FILE]... [--seals SEALFILE] ... [FILE ...]
         Checks every line of each FILE in turn, or of standard input when
-        no FILE is given ("-" also names standard input). The input is read
+        no FILE is given ("-" also names standard input). A gzip-compressed
+        input (recognised by its first two bytes, 1f 8b, whatever its name)
+        is decompressed as it is read; a truncated or corrupt stream is a
+        finding on the line where it breaks off. A directory is refused.
+        The lines are checked on -j threads, and the report is the same
+        byte for byte whatever their number. The input is read
         as a stream and no line's values are built, so memory is a small
         buffer, at most about twice the longest line (lines of any length
         are read: the guard writes records of any length), and 21 to 43
@@ -62,6 +69,31 @@ COMMANDS
         run: a second key is as likely a forger's as a rotation, and only
         the operator can tell. Pin the trusted keys.
 
+        With --seals, the seal file is checked first: every line must be a
+        seal, signed by a pinned key (unpinned: by one key only), each
+        naming the signature of the seal line before it, the first naming
+        none. Then each input that a seal names (by base name; NAME.gz
+        stands for NAME, compressed after sealing) must begin with the
+        sealed prefix of every seal of its file: the first BYTES bytes,
+        hashing to the sealed SHA-256 and holding the sealed number of
+        lines. A file sealed and then renamed is followed by its first
+        record's timestamp. A sealed file that is not among the inputs is
+        reported missing. Records after the sealed part are reported as
+        unsealed with their count; they fail the run only with
+        --require-sealed.
+
+    seal --seals SEALFILE LOGFILE...
+        Appends to SEALFILE (created when missing, never truncated; locked
+        while sealing) one signed seal line per LOGFILE, covering its whole
+        lines as they stand now: its base name, byte length, line count,
+        SHA-256, first and last record timestamps, the time of sealing, the
+        signature of the seal line before it (null for the first) and the
+        public key. The key comes from ORVEX_SEED, loaded as pubkey loads
+        it (same failure texts, exit status 2, nothing written). A seal
+        file whose last line is not a seal gets nothing appended. A LOGFILE
+        that cannot be read (missing, a directory, damaged gzip) is
+        reported and skipped. Prints nothing on success.
+
 OPTIONS
     --public-key HEX, --public-key=HEX
         Pins a key: a record signed by any key that is not pinned is
@@ -89,6 +121,21 @@ OPTIONS
     --version
         Prints "orvex-audit VERSION" and exits with status 0; like --help,
         only as the command or its first option.
+
+    --seals SEALFILE, --seals=SEALFILE
+        verify: checks the seal chain in SEALFILE and the inputs against
+        it. seal: the seal file to append to.
+
+    --require-sealed
+        verify --seals: records after the sealed part of a file, or in a
+        file that no seal names, fail the run.
+
+    -j N, -jN, --jobs N
+        verify: checks lines on N threads (1 to 1024); by default one per
+        processor this process may use.
+
+    --format text|json
+        verify: the report on standard output; text by default.
 
     --
         Ends the options; every later argument is a FILE.
@@ -121,21 +168,60 @@ OUTPUT
     and, when no key is pinned and more than one key signed, the line
         K keys signed valid records and none is pinned: pin the trusted
         ones with --public-key HEX or --keys FILE
+    With --seals, findings about the seal file name it and its line,
+    findings about a whole input name the input alone:
+        SEALFILE:LINE: not a seal: REASON
+        SEALFILE:LINE: bad seal signature: the seal's members do not match it
+        SEALFILE:LINE: seal signed by a key that is not pinned HEX
+        SEALFILE:LINE: broken chain: REASON
+        SEALFILE:LINE: NAME shrank between seals: ...
+        SEALFILE:LINE: sealed file NAME is not among the inputs
+        FILE: sealed part changed: the first N bytes do not match the seal
+              at SEALFILE:LINE
+        FILE: sealed part cut short: the file holds N bytes of the M sealed
+              at SEALFILE:LINE
+        FILE: N records after the sealed part are not sealed
+        FILE: N records and no seal: nothing of this file is sealed
+    and a damaged compressed input:
+        FILE:LINE: gzip stream truncated after N bytes of text
+        FILE:LINE: corrupt gzip stream after N bytes of text: REASON
     Errors opening or reading an input go to standard error, and the
     remaining inputs are still checked; when no input could be read at
     all, nothing is printed on standard output.
 
+    With --format json, standard output holds one JSON object per line:
+    each finding as {"file":F,"line":L,"kind":K,"detail":D} (line null for
+    a finding about a whole input, file and line null for one about the
+    whole run), in the order of the text report, then one summary object
+    {"kind":"summary","records":R,"valid":V,"invalid":I} with "keys":
+    [{"key":HEX,"valid":N},...] where the text report lists keys. The
+    kinds are stable:
+        torn-line              the input ends inside the line
+        invalid-record         the line is not a valid record
+        repeated-line          the record repeats an earlier line
+        damaged-input          a truncated or corrupt gzip stream
+        invalid-seal           a seal line that is no seal or not trusted
+        broken-chain           a seal that does not follow the one before
+        sealed-part-changed    a sealed prefix changed, cut short or shrunk
+        sealed-file-missing    a sealed file that is not among the inputs
+        unsealed-records       records no seal covers (fail only with
+                               --require-sealed)
+        several-keys-unpinned  nothing pinned and several keys signed
+
 EXIT STATUS
     0   every line of every input is a valid record (an empty log too)
     1   at least one line is not, or no key is pinned and more than one
-        key signed valid records
+        key signed valid records, or (--seals) any finding about the seals
+        or the sealed files, or (--require-sealed) unsealed records
     2   usage error, an input that cannot be opened or read, output that
-        cannot be written, or (pubkey) a missing or malformed ORVEX_SEED
+        cannot be written, or (pubkey, seal) a missing or malformed
+        ORVEX_SEED, or (seal) a LOGFILE or the seal file that cannot be read
+        or written
 
 ENVIRONMENT
     ORVEX_SEED
         64 hexadecimal digits, either case, surrounding whitespace ignored:
-        the Ed25519 seed. Read by pubkey only.
+        the Ed25519 seed. Read by pubkey and seal only.
 
 EXAMPLES
     Pin the key once, where the guard runs:
@@ -144,6 +230,11 @@ EXAMPLES
         orvex-audit verify --public-key "$(cat audit.pub)" orvex_audit.log
     Verify across a key rotation, the old and the new key pinned:
         orvex-audit verify --keys trusted.keys old_audit.log orvex_audit.log
+    Seal each rotated log as it leaves the active log (see the logrotate
+    recipe in examples/logrotate), then verify everything against the chain:
+        orvex-audit seal --seals orvex_audit.seals orvex_audit.log-20261209-020000
+        orvex-audit verify --public-key "$(cat audit.pub)" \
+            --seals orvex_audit.seals orvex_audit.log*
     Verify a log arriving on a pipe:
         zcat old_audit.log.gz | orvex-audit verify --public-key "$(cat audit.pub)"
 )manual";

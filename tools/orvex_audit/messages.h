@@ -50,7 +50,9 @@ inline constexpr std::string_view kStandardInputName = "(standard input)";
 inline constexpr std::string_view kErrorPrefix = "orvex-audit: ";
 inline constexpr std::string_view kUsageHint =
     "usage: orvex-audit pubkey\n"
-    "       orvex-audit verify [--public-key HEX]... [--keys FILE]... [--] [FILE ...]\n"
+    "       orvex-audit verify [--public-key HEX]... [--keys FILE]... [--seals SEALFILE [--require-sealed]]\n"
+    "                          [-j N] [--format text|json] [--] [FILE ...]\n"
+    "       orvex-audit seal --seals SEALFILE [--] LOGFILE...\n"
     "       orvex-audit --help | --version\n";
 inline constexpr std::string_view kMissingCommand = "missing command";
 inline constexpr std::string_view kUnknownCommand = "unknown command \"{}\"";
