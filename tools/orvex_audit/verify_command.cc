@@ -1,12 +1,12 @@
 #include "orvex_audit/verify_command.h"
 
 #include <errno.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +15,7 @@
 #include "orvex_audit/key_tally.h"
 #include "orvex_audit/line_source.h"
 #include "orvex_audit/messages.h"
+#include "orvex_audit/read_only_file.h"
 #include "orvex_audit/record_check.h"
 #include "orvex_audit/repeat_detector.h"
 #include "orvex_audit/report.h"
@@ -33,31 +34,19 @@ class Input {
  public:
   explicit Input(const std::string& name) {
     if (name == kStandardInputArgument) {
-      fd_ = STDIN_FILENO;
       display_name_ = m::kStandardInputName;
       return;
     }
-    owned_ = true;
     display_name_ = name;
-    do {
-      fd_ = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd_ < 0 && errno == EINTR);
-    if (fd_ < 0) open_error_ = errno;
-  }
-  Input(const Input&) = delete;
-  Input& operator=(const Input&) = delete;
-  ~Input() {
-    if (owned_ && fd_ >= 0) ::close(fd_);
+    file_.emplace(name);
   }
 
-  int fd() const { return fd_; }
-  int open_error() const { return open_error_; }
+  int fd() const { return file_.has_value() ? file_->fd() : STDIN_FILENO; }
+  int open_error() const { return file_.has_value() ? file_->open_error() : 0; }
   const std::string& display_name() const { return display_name_; }
 
  private:
-  int fd_ = -1;
-  bool owned_ = false;
-  int open_error_ = 0;
+  std::optional<ReadOnlyFile> file_;
   std::string display_name_;
 };
 
