@@ -41,9 +41,9 @@ COMMANDS
         The lines are checked on -j threads, and the report is the same
         byte for byte whatever their number. The input is read
         as a stream and no line's values are built, so memory is a small
-        buffer, at most about twice the longest line (lines of any length
-        are read: the guard writes records of any length), and 21 to 43
-        bytes for each valid record, to find repeats.
+        buffer plus at most about twice the longest line (lines of any
+        length are read: the guard writes records of any length), plus 21
+        to 43 bytes for each valid record, to find repeats.
 
         A line is a valid record when all of these hold:
           - it ends with a line feed and holds no carriage return;
@@ -62,8 +62,8 @@ COMMANDS
           - it does not repeat an earlier line of the inputs byte for byte
             (genuine records differ in their timestamps at least, so a
             repeat is a replayed record). Lines are compared by a 64-bit
-            keyed hash drawn at random for each run; two different lines
-            collide with a chance of about n*n/2^65 over n records.
+            hash under a key drawn at random for each run; two different
+            lines collide with a chance of about n*n/2^65 over n records.
 
         Without pinned keys, records signed by more than one key fail the
         run: a second key is as likely a forger's as a rotation, and only

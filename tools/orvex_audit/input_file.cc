@@ -1,7 +1,5 @@
 #include "orvex_audit/input_file.h"
 
-#include <errno.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,26 +17,18 @@ InputFile::InputFile(const std::string& name, std::string_view standard_input_na
     return;
   }
   display_name_ = name;
-  int fd;
-  do {
-    fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) {
-    error_ = messages::fill(seal_messages::kFileError, {name, std::strerror(errno)});
+  const ReadOnlyFile& file = file_.emplace(name);
+  if (file.fd() < 0) {
+    error_ = messages::fill(seal_messages::kFileError, {name, std::strerror(file.open_error())});
     return;
   }
+  // Read, a directory fails only later, with a bare "Is a directory".
   struct stat status {};
-  if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
-    ::close(fd);
+  if (::fstat(file.fd(), &status) == 0 && S_ISDIR(status.st_mode)) {
     error_ = messages::fill(seal_messages::kIsDirectory, {name});
     return;
   }
-  fd_ = fd;
-  owned_ = true;
-}
-
-InputFile::~InputFile() {
-  if (owned_) ::close(fd_);
+  fd_ = file.fd();
 }
 
 }  // namespace orvex::audit_tool

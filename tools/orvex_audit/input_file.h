@@ -3,8 +3,11 @@
 // directory is refused at once rather than read as an error later.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "orvex_audit/read_only_file.h"
 
 namespace orvex::audit_tool {
 
@@ -16,7 +19,6 @@ class InputFile {
   InputFile(const std::string& name, std::string_view standard_input_name);
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
-  ~InputFile();
 
   // -1 when the input could not be opened; error() then says why.
   int fd() const { return fd_; }
@@ -25,8 +27,8 @@ class InputFile {
   const std::string& display_name() const { return display_name_; }
 
  private:
+  std::optional<ReadOnlyFile> file_;  // absent for standard input
   int fd_ = -1;
-  bool owned_ = false;
   std::string display_name_;
   std::string error_;
 };

@@ -17,6 +17,7 @@ constexpr std::size_t kKeptLineBytes = std::size_t{1} << 20;
 }  // namespace
 
 void GrowingBytes::append(const char* bytes, std::size_t size) {
+  if (size == 0) return;
   if (size > capacity_ - size_) {
     std::size_t capacity = capacity_ == 0 ? kBufferBytes : capacity_;
     while (capacity - size_ < size) {

@@ -1,9 +1,5 @@
 #include "orvex_audit/pinned_keys.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -11,6 +7,7 @@
 #include "orvex_audit/hex_digits.h"
 #include "orvex_audit/line_source.h"
 #include "orvex_audit/messages.h"
+#include "orvex_audit/read_only_file.h"
 
 namespace orvex::audit_tool {
 
@@ -24,28 +21,6 @@ std::string_view trimmed(std::string_view text) {
   if (first == std::string_view::npos) return {};
   return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
-
-// Closes the descriptor on every path.
-class ReadOnlyFile {
- public:
-  explicit ReadOnlyFile(const std::string& path) {
-    do {
-      fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd_ < 0 && errno == EINTR);
-    if (fd_ < 0) open_error_ = errno;
-  }
-  ReadOnlyFile(const ReadOnlyFile&) = delete;
-  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
-  ~ReadOnlyFile() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int fd() const { return fd_; }
-  int open_error() const { return open_error_; }
-
- private:
-  int fd_ = -1;
-  int open_error_ = 0;
-};
 
 }  // namespace
 

@@ -1,17 +1,16 @@
 #include "orvex_audit/verify_command.h"
 
 #include <errno.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
-
 #include <memory>
+#include <vector>
 
 #include "orvex_audit/input_file.h"
 #include "orvex_audit/input_text.h"
