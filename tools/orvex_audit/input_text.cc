@@ -1,7 +1,5 @@
 #include "orvex_audit/input_text.h"
 
-#include <errno.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -22,28 +20,24 @@ constexpr int kGzipWindowBits = 15 + 16;
 
 }  // namespace
 
-InputText::InputText(int fd) : fd_(fd), raw_(kRawBytes) {}
+InputText::InputText(int fd) : raw_source_(fd), raw_(kRawBytes) {}
 
 InputText::~InputText() {
   if (inflating_) inflateEnd(&stream_);
 }
 
 bool InputText::read_raw() {
-  for (;;) {
-    const ssize_t got = ::read(fd_, raw_.data() + raw_used_, raw_.size() - raw_used_);
-    if (got > 0) {
-      raw_used_ += static_cast<std::size_t>(got);
-      return true;
-    }
-    if (got == 0) {
-      raw_ended_ = true;
-      return false;
-    }
-    if (errno != EINTR) {
-      read_error_ = errno;
-      return false;
-    }
+  const long got = raw_source_.read(reinterpret_cast<char*>(raw_.data()) + raw_used_, raw_.size() - raw_used_);
+  if (got > 0) {
+    raw_used_ += static_cast<std::size_t>(got);
+    return true;
   }
+  if (got == 0) {
+    raw_ended_ = true;
+  } else {
+    read_error_ = raw_source_.read_error();
+  }
+  return false;
 }
 
 InputText::Status InputText::fail_damaged(std::string text) {
@@ -96,18 +90,14 @@ InputText::Status InputText::read_plain(std::span<char> out, std::size_t& got) {
     return Status::kData;
   }
   if (raw_ended_) return final_ = Status::kEnd;
-  for (;;) {
-    const ssize_t n = ::read(fd_, out.data(), out.size());
-    if (n > 0) {
-      got = static_cast<std::size_t>(n);
-      return Status::kData;
-    }
-    if (n == 0) return final_ = Status::kEnd;
-    if (errno != EINTR) {
-      read_error_ = errno;
-      return final_ = Status::kReadError;
-    }
+  const long n = raw_source_.read(out.data(), out.size());
+  if (n > 0) {
+    got = static_cast<std::size_t>(n);
+    return Status::kData;
   }
+  if (n == 0) return final_ = Status::kEnd;
+  read_error_ = raw_source_.read_error();
+  return final_ = Status::kReadError;
 }
 
 InputText::Status InputText::read_gzip(std::span<char> out, std::size_t& got) {

@@ -52,7 +52,7 @@ class InputText final : public ByteSource {
   Status read_gzip(std::span<char> out, std::size_t& got);
   Status fail_damaged(std::string text);
 
-  int fd_;
+  DescriptorSource raw_source_;
   std::vector<unsigned char> raw_;
   std::size_t raw_used_ = 0;   // bytes in raw_
   std::size_t raw_taken_ = 0;  // of which already handed on

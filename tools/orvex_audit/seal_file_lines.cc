@@ -1,8 +1,5 @@
 #include "orvex_audit/seal_file_lines.h"
 
-#include <errno.h>
-#include <unistd.h>
-
 #include <cstring>
 
 #include "orvex_audit/messages.h"
@@ -16,25 +13,21 @@ constexpr std::size_t kBufferBytes = std::size_t{1} << 16;
 
 }  // namespace
 
-SealFileLines::SealFileLines(int fd) : fd_(fd), buffer_(kBufferBytes) {}
+SealFileLines::SealFileLines(int fd) : source_(fd), buffer_(kBufferBytes) {}
 
 bool SealFileLines::refill() {
-  for (;;) {
-    const ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
-    if (got > 0) {
-      begin_ = 0;
-      end_ = static_cast<std::size_t>(got);
-      return true;
-    }
-    if (got == 0) {
-      at_end_ = true;
-      return false;
-    }
-    if (errno != EINTR) {
-      read_error_ = errno;
-      return false;
-    }
+  const long got = source_.read(buffer_.data(), buffer_.size());
+  if (got > 0) {
+    begin_ = 0;
+    end_ = static_cast<std::size_t>(got);
+    return true;
   }
+  if (got == 0) {
+    at_end_ = true;
+  } else {
+    read_error_ = source_.read_error();
+  }
+  return false;
 }
 
 SealFileLines::Status SealFileLines::next(Result<Seal>& seal) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/result.h"
+#include "orvex_audit/byte_source.h"
 #include "orvex_audit/seal_line.h"
 
 namespace orvex::audit_tool {
@@ -32,7 +33,7 @@ class SealFileLines {
  private:
   bool refill();
 
-  int fd_;
+  DescriptorSource source_;
   std::vector<char> buffer_;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
