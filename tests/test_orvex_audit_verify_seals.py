@@ -392,3 +392,40 @@ def test_the_kinds_are_listed_in_the_manual_and_the_readme():
     for kind in KINDS:
         assert "\n        %s " % kind in manual, kind
         assert "| `%s` |" % kind in readme, kind
+
+
+def signed_seal(previous_line, **members):
+    """A seal line made here, independently of `seal`, signed under SEED."""
+    from cryptography.hazmat.primitives.asymmetric.ed25519 import Ed25519PrivateKey
+    seal = {"seal": 1, "file": None, "bytes": None, "lines": None, "sha256": None, "first": None, "last": None,
+            "sealed_at": "2026-12-09T03:00:00+00:00",
+            "previous": json.loads(previous_line)["signature"] if previous_line else None,
+            "public_key": PUBLIC_KEY}
+    seal.update(members)
+    signed = json.dumps({k: seal[k] for k in sorted(seal)}, separators=(",", ":")).encode("utf-8")
+    seal["signature"] = Ed25519PrivateKey.from_private_bytes(bytes.fromhex(SEED)).sign(signed).hex()
+    return json.dumps(seal, separators=(",", ":"))
+
+
+def test_a_seal_made_elsewhere_is_read_and_its_claims_checked(site):
+    import hashlib
+    target = site.active
+    text = target.read_bytes()
+    last = seal_lines(site)[-1].decode("utf-8")
+    honest = signed_seal(last, file=target.name, bytes=len(text), lines=2, sha256=hashlib.sha256(text).hexdigest())
+    with open(site.seals, "a", encoding="utf-8") as seals:
+        seals.write(honest + "\n")
+    assert site.verify() == (0, summary(14, 14), "")
+    # A seal that claims more lines than its bytes hold, and one that claims
+    # more bytes than the file has.
+    for claim, finding in [
+        (dict(lines=3), "%s: the sealed part holds 2 lines where the seal at %s:5 counts 3\n"),
+        (dict(bytes=len(text) + 1), "%s: sealed part cut short: the file holds %d bytes of the %d sealed at %s:5\n"),
+    ]:
+        members = dict(file=target.name, bytes=len(text), lines=2, sha256=hashlib.sha256(text).hexdigest())
+        members.update(claim)
+        write_seal_lines(site, seal_lines(site)[:4] + [signed_seal(last, **members).encode("utf-8")])
+        status, out, _ = site.verify()
+        expected = (finding % (target, site.seals) if "lines" in claim
+                    else finding % (target, len(text), len(text) + 1, site.seals))
+        assert status == 1 and expected in out, out
