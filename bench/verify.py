@@ -7,8 +7,14 @@ the guard writes them (fixed seed, varied parameters, both outcomes). The
 bare rate is verify_floor's: crypto_sign_verify_detached over signed texts
 prepared in memory beforehand, on one core. Then the installed orvex-audit
 verifies the whole log with the key pinned, at -j 1 and at -j N (N = the
-machine's cores), each the best of a few runs; the peak memory of each run is
-printed too, to show that it does not grow with the log.
+machine's cores), runs interleaved, the best of each counting; the peak
+memory is printed too, to show that it does not grow with the log beyond the
+repeat detector's few bytes per record.
+
+Each rate is given by the wall clock and per second of processor time. The
+-j 1 target compares processor-time rates, which stay fair on a machine that
+other work keeps busy; the -j N target can only compare wall-clock rates, so
+it needs an otherwise idle machine (the load average is printed beside it).
 
 Targets: -j 1 at least 0.9x the bare rate; -j N at least 0.8 x N times the
 -j 1 rate. PASS or MISS is printed; the exit status is 0 either way.
@@ -55,7 +61,9 @@ def audit_command():
 
 
 def time_verify(command, log, jobs, records):
-    """Seconds of one verify run over the log, and the run's peak memory in MiB."""
+    """Wall seconds and processor seconds of one verify run over the log, and
+    the peak memory of the runs so far in MiB."""
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
     start = time.perf_counter()
     done = subprocess.run([command, "verify", "-j", str(jobs), "--public-key", PUBLIC_KEY, log],
                           capture_output=True, text=True)
@@ -63,9 +71,9 @@ def time_verify(command, log, jobs, records):
     expected = f"{records} records read: {records} valid, 0 invalid\n"
     if done.returncode != 0 or done.stdout != expected:
         sys.exit(f"verify -j {jobs} failed ({done.returncode}): {done.stdout[:300]}{done.stderr[:300]}")
-    # The largest of all children so far: runs go from small to large jobs.
-    peak_mib = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss / 1024
-    return seconds, peak_mib
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    cpu = (after.ru_utime + after.ru_stime) - (before.ru_utime + before.ru_stime)
+    return seconds, cpu, after.ru_maxrss / 1024
 
 
 def main():
@@ -84,27 +92,33 @@ def main():
         subprocess.run([FLOOR_PROGRAM, "generate", str(args.records), log], check=True)
         print(f"log: {args.records} records, {os.path.getsize(log) / 2**20:.0f} MiB")
         bare = subprocess.run([FLOOR_PROGRAM, "bare", log], check=True, capture_output=True, text=True).stdout
-        bare_rate = float(dict(item.split("=", 1) for item in bare.split())["per_second"])
-        rates, peaks = {}, {}
-        for jobs in sorted({1, cores}):
-            best = None
-            for _ in range(args.runs):
-                seconds, peaks[jobs] = time_verify(command, log, jobs, args.records)
-                best = seconds if best is None else min(best, seconds)
-            rates[jobs] = args.records / best
+        bare_fields = dict(item.split("=", 1) for item in bare.split())
+        bare_rate, bare_cpu_rate = float(bare_fields["per_second"]), float(bare_fields["per_cpu_second"])
+        wall, cpu, peak = {}, {}, 0.0
+        for _ in range(args.runs):
+            for jobs in sorted({1, cores}):
+                seconds, processor, peak = time_verify(command, log, jobs, args.records)
+                wall[jobs] = max(wall.get(jobs, 0.0), args.records / seconds)
+                cpu[jobs] = max(cpu.get(jobs, 0.0), args.records / processor)
 
-    print(f"bare libsodium verification, 1 core: {bare_rate:10.0f} signatures/s")
-    for jobs, rate in rates.items():
-        print(f"orvex-audit verify -j {jobs}:          {rate:10.0f} lines/s   (peak memory so far {peaks[jobs]:.0f} MiB)")
-    single = rates[1] / bare_rate
-    print(f"-j 1 / bare: {single:.3f}x   target >= {SINGLE_TARGET}x   {'PASS' if single >= SINGLE_TARGET else 'MISS'}")
-    record_result(args.summary, "verify", "-j 1 lines/s / bare verifications/s", single, f">= {SINGLE_TARGET}x",
+    print(f"bare libsodium verification, 1 core: {bare_rate:10.0f} signatures/s, "
+          f"{bare_cpu_rate:10.0f} per processor second")
+    for jobs in wall:
+        print(f"orvex-audit verify -j {jobs}:          {wall[jobs]:10.0f} lines/s,      "
+              f"{cpu[jobs]:10.0f} per processor second")
+    print(f"peak memory of a verify run: {peak:.0f} MiB; load average {os.getloadavg()[0]:.1f}")
+    single = cpu[1] / bare_cpu_rate
+    rates = wall
+    print(f"-j 1 / bare, per processor second: {single:.3f}x   target >= {SINGLE_TARGET}x   "
+          f"{'PASS' if single >= SINGLE_TARGET else 'MISS'}")
+    record_result(args.summary, "verify", "-j 1 lines / bare verifications, per CPU s", single, f">= {SINGLE_TARGET}x",
                   single >= SINGLE_TARGET)
     if cores > 1:
         parallel = rates[cores] / rates[1]
         target = PARALLEL_TARGET * cores
-        print(f"-j {cores} / -j 1: {parallel:.3f}x   target >= {target:.1f}x   {'PASS' if parallel >= target else 'MISS'}")
-        record_result(args.summary, "verify", f"-j {cores} lines/s / -j 1 lines/s", parallel, f">= {target:.1f}x",
+        print(f"-j {cores} / -j 1, wall clock: {parallel:.3f}x   target >= {target:.1f}x   "
+              f"{'PASS' if parallel >= target else 'MISS'}")
+        record_result(args.summary, "verify", f"-j {cores} / -j 1 lines per wall s", parallel, f">= {target:.1f}x",
                       parallel >= target)
 
 
