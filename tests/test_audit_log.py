@@ -185,7 +185,7 @@ def test_letter_case_and_surrounding_white_space_of_the_seed(workdir, monkeypatc
     ("\u00e9" + SEED[:62], "Invalid ORVEX_SEED; expected hex string.: InvalidHexCharacter { c: '\u00c3', index: 0 }"),
     (SEED[:62], "Invalid ORVEX_SEED length; expected 32 bytes.: TryFromSliceError(())"),
     ("   ", "Invalid ORVEX_SEED length; expected 32 bytes.: TryFromSliceError(())"),
-    (os.fsdecode(b"ab\xff"), 'Veltrane requires ORVEX_SEED for integrity.: NotUnicode("ab\\xFF")'),
+    (os.fsdecode(b"ab\xff"), "Veltrane requires ORVEX_SEED for integrity.: NotUnicode(3 bytes, not UTF-8 at byte 2)"),
 ], ids=["odd", "prefix", "non-ascii", "short", "blank", "not-utf8"])
 def test_malformed_seed(tmp_path, monkeypatch, seed, expected):
     monkeypatch.setenv("ORVEX_SEED", seed)
@@ -200,31 +200,49 @@ def test_malformed_seed(tmp_path, monkeypatch, seed, expected):
 # --- The file ---------------------------------------------------------------
 
 
-def test_appends_and_continues_an_unterminated_last_line(workdir):
+def lost(reason):
+    """The line on standard error for one record that did not reach the log."""
+    return "orvex_core: audit record lost: %s: %s\n" % (LOG_NAME, reason)
+
+
+def test_a_record_never_continues_a_partial_line(workdir, capfd):
     (workdir / LOG_NAME).write_bytes(b"earlier\npartial")
     decide(*example_documents())
-    data = (workdir / LOG_NAME).read_bytes()
-    assert data.startswith(b"earlier\npartial{\"timestamp\":")
-    assert data.endswith(b"}\n") and data.count(b"\n") == 2
+    decide(intent_text(), '{"params":{}}', '{"values":{}}')
+    earlier, partial, first, second = log_lines(workdir)
+    assert (earlier, partial) == ("earlier", "partial")
+    for line in (first, second):
+        assert verifies(signed_text(raw_members(line)), raw_members(line))
+    assert capfd.readouterr().err == ""
 
 
-def test_directory_in_the_way_loses_the_record_only(workdir):
+def test_directory_in_the_way_loses_the_record_and_says_so(workdir, capfd):
     (workdir / LOG_NAME).mkdir()
     assert decide(*example_documents()) == EXAMPLE_REASON
     assert decide(intent_text(), '{"params":{}}', '{"values":{}}') is True
     assert list((workdir / LOG_NAME).iterdir()) == []
+    assert capfd.readouterr().err == lost("Is a directory") * 2
 
 
-def decide_in_read_only_directory(directory):
-    """Decides the worked example with `directory` (mode 0555) as the working
-    directory, where the log cannot be created. Root may write anywhere, so
-    under root a forked child gives up its privileges first."""
-    directory.chmod(0o555)
+def test_full_device_loses_the_record_and_says_so(workdir, capfd):
+    (workdir / LOG_NAME).symlink_to("/dev/full")
+    assert decide(*example_documents()) == EXAMPLE_REASON
+    assert capfd.readouterr().err == lost("No space left on device")
+
+
+def decide_as_other_user(directory):
+    """Decides the worked example in a forked child with `directory` as the
+    working directory; returns (outcome, standard error of the child). Root
+    may write anywhere, so under root the child gives up its privileges
+    first."""
     read_end, write_end = os.pipe()
+    error_read, error_write = os.pipe()
     pid = os.fork()
     if pid == 0:  # child: report the outcome through the pipe, never return
         try:
             os.close(read_end)
+            os.close(error_read)
+            os.dup2(error_write, 2)
             os.chdir(directory)
             if os.geteuid() == 0:
                 os.setgid(65534)
@@ -234,18 +252,120 @@ def decide_in_read_only_directory(directory):
         finally:
             os._exit(0)
     os.close(write_end)
-    with os.fdopen(read_end, "rb") as pipe:
+    os.close(error_write)
+    with os.fdopen(read_end, "rb") as pipe, os.fdopen(error_read, "rb") as errors:
         reported = pipe.read()
+        error_text = errors.read().decode()
     os.waitpid(pid, 0)
-    return json.loads(reported) if reported else None
+    return (json.loads(reported) if reported else None), error_text
 
 
-def test_read_only_directory_loses_the_record_only(tmp_path, monkeypatch):
+def test_read_only_directory_loses_the_record_and_says_so(tmp_path, monkeypatch):
     monkeypatch.setenv("ORVEX_SEED", SEED)
     locked = tmp_path / "locked"
     locked.mkdir()
-    assert decide_in_read_only_directory(locked) == EXAMPLE_REASON
+    locked.chmod(0o555)
+    assert decide_as_other_user(locked) == (EXAMPLE_REASON, lost("Permission denied"))
     assert not (locked / LOG_NAME).exists()
+
+
+def test_read_only_file_loses_the_record_and_says_so(tmp_path, monkeypatch):
+    monkeypatch.setenv("ORVEX_SEED", SEED)
+    tmp_path.chmod(0o777)
+    (tmp_path / LOG_NAME).write_bytes(b"")
+    (tmp_path / LOG_NAME).chmod(0o444)
+    assert decide_as_other_user(tmp_path) == (EXAMPLE_REASON, lost("Permission denied"))
+    assert (tmp_path / LOG_NAME).read_bytes() == b""
+
+
+# One decision in a fresh interpreter, after `setup` (Python statements);
+# prints the outcome. The child imports the very module under test.
+DECIDE_IN_CHILD = textwrap.dedent("""
+    import os, resource, signal, sys
+    import orvex_core
+    intent, action, state = sys.argv[1:4]
+    exec(sys.argv[4])
+    try:
+        print(orvex_core.validate_intent_json(intent, action, state))
+    except ValueError as denial:
+        print(denial)
+""")
+
+
+def decide_in_child(workdir, setup="", timeout=60):
+    """(outcome line, standard error) of the worked example decided in a new
+    process in `workdir`, which must end within `timeout` seconds."""
+    module_dir = os.path.dirname(os.path.abspath(orvex_core.__file__))
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join(filter(None, [module_dir, os.environ.get("PYTHONPATH")])))
+    done = subprocess.run([sys.executable, "-c", DECIDE_IN_CHILD, *example_documents(), setup], cwd=workdir,
+                          env=env, capture_output=True, timeout=timeout)
+    assert done.returncode == 0, done.stderr
+    return done.stdout.decode().strip(), done.stderr.decode()
+
+
+def test_fifo_without_reader_loses_the_record_at_once(workdir):
+    os.mkfifo(workdir / LOG_NAME)
+    # Before, the call waited in open for ever; the timeout ends the test.
+    assert decide_in_child(workdir, timeout=20) == (EXAMPLE_REASON, lost("No such device or address"))
+
+
+# A log shipper's end of a FIFO: opened before any record, it says "ready",
+# then passes on everything up to the given number of line feeds. It runs in
+# its own process because the guard holds the interpreter lock while it waits
+# for the reader.
+FIFO_READER = textwrap.dedent("""
+    import os, sys, time
+    reader = os.open(sys.argv[1], os.O_RDONLY | os.O_NONBLOCK)
+    os.set_blocking(reader, True)
+    print("ready", flush=True)
+    received, deadline = b"", time.monotonic() + 60
+    while received.count(b"\\n") < int(sys.argv[2]) and time.monotonic() < deadline:
+        chunk = os.read(reader, 65536)
+        if chunk:
+            received += chunk
+        else:
+            time.sleep(0.001)  # no writer at the moment
+    sys.stdout.buffer.write(received)
+""")
+
+
+def test_fifo_with_a_reader_receives_whole_records(workdir, capfd):
+    os.mkfifo(workdir / LOG_NAME)
+    reader = subprocess.Popen([sys.executable, "-c", FIFO_READER, str(workdir / LOG_NAME), "2"],
+                              stdout=subprocess.PIPE)
+    assert reader.stdout.readline() == b"ready\n"
+    # A record far larger than the pipe's buffer makes the write wait for the
+    # reader several times.
+    big_action = json.dumps({"params": {"amount": 150, "note": "x" * 300000}})
+    assert decide(intent_text([("amount", "<=", 100)]), big_action, '{"values":{}}') == EXAMPLE_REASON
+    assert decide(*example_documents()) == EXAMPLE_REASON
+    received, _ = reader.communicate(timeout=60)
+    lines = received.decode().split("\n")
+    assert len(lines) == 3 and lines[2] == ""
+    for line in lines[:2]:
+        assert verifies(signed_text(raw_members(line)), raw_members(line))
+    assert capfd.readouterr().err == ""
+
+
+def test_short_write_loses_one_record_and_the_next_starts_a_line(workdir):
+    decide(*example_documents())
+    size = (workdir / LOG_NAME).stat().st_size
+    # The interpreter ignores SIGXFSZ, so the write past the limit stops short.
+    setup = "resource.setrlimit(resource.RLIMIT_FSIZE, (%d, resource.RLIM_INFINITY))" % (size + 40)
+    assert decide_in_child(workdir, setup) == (EXAMPLE_REASON, lost("File too large"))
+    assert (workdir / LOG_NAME).stat().st_size == size + 40
+    decide(*example_documents())
+    first, partial, last = log_lines(workdir)
+    assert len(partial) == 40
+    for line in (first, last):
+        assert verifies(signed_text(raw_members(line)), raw_members(line))
+
+
+def test_descriptor_limit_loses_the_record_and_says_so(workdir):
+    setup = ("soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)\n"
+             "resource.setrlimit(resource.RLIMIT_NOFILE, (0, hard))")
+    assert decide_in_child(workdir, setup) == (EXAMPLE_REASON, lost("Too many open files"))
+    assert not (workdir / LOG_NAME).exists()
 
 
 WRITER = textwrap.dedent("""
