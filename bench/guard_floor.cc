@@ -6,14 +6,18 @@
 // compared against.
 //
 // Usage: guard_floor [--iterations N] [--text-file PATH] [--two-writes]
-//                    [--checked-open]
+//                    [--checked-open] [--io-only]
 //   --text-file     the signed text to sign (default: a fixed realistic one);
 //                   one trailing line feed in the file is ignored.
 //   --two-writes    write the record and its line feed separately instead of
 //                   in one write, to price the second system call.
-//   --checked-open  open as the guard does, to price what keeps a record off
-//                   a partial line and a FIFO from blocking: read access and
-//                   O_NONBLOCK, fstat, pread of the last byte, fcntl.
+//   --checked-open  open and write as the guard does, to price what keeps a
+//                   FIFO from blocking and a record whole after a partial
+//                   line: read access, O_NONBLOCK and fstat on opening;
+//                   lseek and pread of the byte before the record after the
+//                   write.
+//   --io-only       skip the key and the signature: time the file work alone,
+//                   so that what --checked-open adds stands out of the noise.
 // Prints one line: iterations=N line_bytes=B ns_per_iteration=T
 // The loop runs in a fresh temporary directory, removed at the end.
 #include <fcntl.h>
@@ -54,6 +58,7 @@ struct Options {
   std::string text_file;
   bool two_writes = false;
   bool checked_open = false;
+  bool io_only = false;
 };
 
 bool parse_options(int argc, char** argv, Options& options) {
@@ -63,6 +68,8 @@ bool parse_options(int argc, char** argv, Options& options) {
       options.two_writes = true;
     } else if (arg == "--checked-open") {
       options.checked_open = true;
+    } else if (arg == "--io-only") {
+      options.io_only = true;
     } else if (arg == "--iterations" && i + 1 < argc) {
       options.iterations = std::strtol(argv[++i], nullptr, 10);
       if (options.iterations <= 0) return false;
@@ -169,27 +176,38 @@ void write_all(int fd, std::string_view bytes) {
   }
 }
 
-// The guard's open: with read access and without waiting, the last byte
-// read, waiting writes again. The floor itself opens write-only.
+// The guard's open of a regular file: with read access and without waiting,
+// the file's type looked at. The floor itself opens write-only.
 int checked_open() {
   const int fd = ::open(kLogFileName, O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, kCreateMode);
   if (fd < 0) return fd;
   struct stat info {};
-  [[maybe_unused]] char last = '\n';
-  if (::fstat(fd, &info) == 0 && info.st_size > 0 && ::pread(fd, &last, 1, info.st_size - 1) != 1) last = '\n';
-  ::fcntl(fd, F_SETFL, O_APPEND);
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) std::abort();
   return fd;
+}
+
+// The guard's look after the write: the byte before the record, which here
+// is always a line feed (or nothing, for the first record).
+void check_byte_before(int fd, std::size_t written) {
+  const off_t end = ::lseek(fd, 0, SEEK_CUR);
+  char before = '\n';
+  if (end > static_cast<off_t>(written) && ::pread(fd, &before, 1, end - static_cast<off_t>(written) - 1) == 1 &&
+      before != '\n') {
+    std::abort();
+  }
 }
 
 void one_iteration(std::string_view signed_text, RecordLine& line, const Options& options) {
   std::array<unsigned char, crypto_sign_PUBLICKEYBYTES> public_key;
   std::array<unsigned char, crypto_sign_SECRETKEYBYTES> secret_key;
   std::array<unsigned char, crypto_sign_BYTES> signature;
-  crypto_sign_seed_keypair(public_key.data(), secret_key.data(), kSeed.data());
-  crypto_sign_detached(signature.data(), nullptr, reinterpret_cast<const unsigned char*>(signed_text.data()),
-                       signed_text.size(), secret_key.data());
-  sodium_memzero(secret_key.data(), secret_key.size());
-  line.fill(public_key.data(), signature.data());
+  if (!options.io_only) {
+    crypto_sign_seed_keypair(public_key.data(), secret_key.data(), kSeed.data());
+    crypto_sign_detached(signature.data(), nullptr, reinterpret_cast<const unsigned char*>(signed_text.data()),
+                         signed_text.size(), secret_key.data());
+    sodium_memzero(secret_key.data(), secret_key.size());
+    line.fill(public_key.data(), signature.data());
+  }
 
   const Descriptor file(options.checked_open
                             ? checked_open()
@@ -202,6 +220,7 @@ void one_iteration(std::string_view signed_text, RecordLine& line, const Options
   } else {
     write_all(file.get(), text);
   }
+  if (options.checked_open) check_byte_before(file.get(), text.size());
 }
 
 }  // namespace
@@ -209,7 +228,7 @@ void one_iteration(std::string_view signed_text, RecordLine& line, const Options
 int main(int argc, char** argv) {
   Options options;
   if (!parse_options(argc, argv, options)) {
-    std::fprintf(stderr, "usage: %s [--iterations N] [--text-file PATH] [--two-writes] [--checked-open]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s [--iterations N] [--text-file PATH] [--two-writes] [--checked-open] [--io-only]\n", argv[0]);
     return 2;
   }
   std::string signed_text(kDefaultSignedText);

@@ -205,12 +205,14 @@ def lost(reason):
     return "orvex_core: audit record lost: %s: %s\n" % (LOG_NAME, reason)
 
 
-def test_a_record_never_continues_a_partial_line(workdir, capfd):
+def test_a_partial_line_costs_no_record(workdir, capfd):
+    """The record that lands after a torn line ends it, and is written again
+    on a line of its own."""
     (workdir / LOG_NAME).write_bytes(b"earlier\npartial")
     decide(*example_documents())
     decide(intent_text(), '{"params":{}}', '{"values":{}}')
-    earlier, partial, first, second = log_lines(workdir)
-    assert (earlier, partial) == ("earlier", "partial")
+    earlier, torn, first, second = log_lines(workdir)
+    assert (earlier, torn) == ("earlier", "partial" + first)
     for line in (first, second):
         assert verifies(signed_text(raw_members(line)), raw_members(line))
     assert capfd.readouterr().err == ""
@@ -347,7 +349,7 @@ def test_fifo_with_a_reader_receives_whole_records(workdir, capfd):
     assert capfd.readouterr().err == ""
 
 
-def test_short_write_loses_one_record_and_the_next_starts_a_line(workdir):
+def test_short_write_loses_one_record_and_the_next_stays_whole(workdir):
     decide(*example_documents())
     size = (workdir / LOG_NAME).stat().st_size
     # The interpreter ignores SIGXFSZ, so the write past the limit stops short.
@@ -355,8 +357,8 @@ def test_short_write_loses_one_record_and_the_next_starts_a_line(workdir):
     assert decide_in_child(workdir, setup) == (EXAMPLE_REASON, lost("File too large"))
     assert (workdir / LOG_NAME).stat().st_size == size + 40
     decide(*example_documents())
-    first, partial, last = log_lines(workdir)
-    assert len(partial) == 40
+    first, torn, last = log_lines(workdir)
+    assert torn[40:] == last
     for line in (first, last):
         assert verifies(signed_text(raw_members(line)), raw_members(line))
 

@@ -59,15 +59,16 @@ int open_retrying(const char* path, int access) {
   return fd;
 }
 
-// The open log, and the offset of its last byte when that byte can be read
-// (a regular file, not empty, opened with read access); -1 otherwise.
+// The open log, and whether it is a regular file (one whose bytes stay
+// where they were written).
 struct OpenLog {
   int fd = -1;
-  off_t last_byte_at = -1;
+  bool regular_file = false;
 };
 
-// Opens the log with read access where it may be had, to see its last byte;
-// a file that may be written but not read is appended to unchecked. A FIFO
+// Opens the log with read access where it may be had, to see the byte
+// before a record; a file that may be written but not read is appended to
+// unchecked. A FIFO
 // is opened again write-only: open for reading as well, it would be its own
 // reader, and a record that nobody reads would be swallowed without an
 // error. Sets errno and returns fd -1 when the log cannot be opened.
@@ -82,13 +83,15 @@ OpenLog open_log(const char* path) {
       ::close(log.fd);
       log.fd = open_retrying(path, O_WRONLY);
       if (log.fd < 0) return log;
-    } else if (S_ISREG(info.st_mode) && info.st_size > 0) {
-      log.last_byte_at = info.st_size - 1;
+    } else {
+      log.regular_file = S_ISREG(info.st_mode);
     }
   }
-  // Writes wait again, as any plain append does: a FIFO's reader that is
-  // slow is not absent. F_SETFL keeps O_APPEND and clears O_NONBLOCK.
-  if (::fcntl(log.fd, F_SETFL, O_APPEND) != 0) {
+  // Writes to a FIFO or a device wait again, as any plain append does: a
+  // FIFO's reader that is slow is not absent. F_SETFL keeps O_APPEND and
+  // clears O_NONBLOCK. A regular file's writes never wait on O_NONBLOCK, so
+  // the common case is spared the call.
+  if (!log.regular_file && ::fcntl(log.fd, F_SETFL, O_APPEND) != 0) {
     const int error = errno;
     ::close(log.fd);
     log.fd = -1;
@@ -97,16 +100,23 @@ OpenLog open_log(const char* path) {
   return log;
 }
 
-// True when the byte at `at` was read and is not a line feed: the file ends
-// in a partial line. A read that fails leaves the line as it is.
-bool ends_in_partial_line(int fd, off_t at) {
-  if (at < 0) return false;
-  char last = kLineFeed;
+// True when the `written` bytes just appended to a regular file continued a
+// partial line: the byte before them was read and is not a line feed.
+//
+// Looked at after the write, not before: every byte before a record's start
+// was written by an append that had ended when the record's began, so it is
+// final; before the write, the end of the file may be the middle of another
+// process's record, still being copied, and a line feed put first would
+// leave an empty line. A read that fails counts as no partial line.
+bool continued_partial_line(int fd, std::size_t written) {
+  const off_t end = ::lseek(fd, 0, SEEK_CUR);
+  if (end < 0 || static_cast<std::size_t>(end) <= written) return false;
+  char before = kLineFeed;
   ssize_t got;
   do {
-    got = ::pread(fd, &last, 1, at);
+    got = ::pread(fd, &before, 1, end - static_cast<off_t>(written) - 1);
   } while (got < 0 && errno == EINTR);
-  return got == 1 && last != kLineFeed;
+  return got == 1 && before != kLineFeed;
 }
 
 // 0, or the error number of the first write that failed; stops there, and
@@ -136,12 +146,16 @@ Result<Unit> append_line(const char* path, std::string_view line) {
   FileDescriptor file(log.fd);
 
   std::string text;
-  text.reserve(line.size() + 2);
-  if (ends_in_partial_line(file.get(), log.last_byte_at)) text.push_back(kLineFeed);
+  text.reserve(line.size() + 1);
   text.append(line);
   text.push_back(kLineFeed);
 
-  const int write_error = write_all(file.get(), text);
+  int write_error = write_all(file.get(), text);
+  // The torn line and this copy now end together in a line feed; a second
+  // copy on a line of its own keeps the record whole and verifiable.
+  if (write_error == 0 && log.regular_file && continued_partial_line(file.get(), text.size())) {
+    write_error = write_all(file.get(), text);
+  }
   const int close_error = file.close();
   if (write_error != 0) return system_failure(write_error);
   if (close_error != 0) return system_failure(close_error);

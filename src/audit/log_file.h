@@ -13,9 +13,9 @@ namespace orvex::audit {
 // write with the rest, retries on EINTR, and closes the file.
 //
 // Never blocks on opening: a FIFO that nobody reads cannot be opened. A line
-// never continues a partial last line: when a regular file does not end in
-// a line feed (an earlier write stopped short), the same write starts with
-// one, so every complete line stays a line of its own.
+// is never lost to a partial last line: when the line landed after one (an
+// earlier write stopped short), the torn line ends there and the line is
+// written once more on a line of its own, so it still reads whole.
 //
 // Returns the system's error text when the line, or the rest of it, did not
 // reach the file (it cannot be opened, a write or the close failed); what

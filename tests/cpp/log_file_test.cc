@@ -1,6 +1,6 @@
 // Appending lines to the log: created when absent, never truncated, one
-// line feed per line, a new line after a partial one, no wait for a FIFO
-// reader, and the system's error text for every way a line can be lost.
+// line feed per line, a line kept whole after a partial one, no wait for a
+// FIFO reader, and the system's error text for every way a line can be lost.
 #include "audit/log_file.h"
 
 #include <fcntl.h>
@@ -64,10 +64,11 @@ TEST_F(LogFile, AppendsAfterTheLastByte) {
       {"created when absent", nullptr, "{\"a\":1}", "{\"a\":1}\n"},
       {"empty file", "", "{\"a\":1}", "{\"a\":1}\n"},
       {"after complete lines", "one\ntwo\n", "three", "one\ntwo\nthree\n"},
-      {"a partial last line is ended first", "one\npartial", "{}", "one\npartial\n{}\n"},
-      {"a one-byte partial line", "{", "{}", "{\n{}\n"},
+      // The torn line ends with a copy of the line; the line follows whole.
+      {"after a partial last line", "one\npartial", "{}", "one\npartial{}\n{}\n"},
+      {"after a one-byte partial line", "{", "{}", "{{}\n{}\n"},
       {"an empty last line is complete", "\n", "{}", "\n{}\n"},
-      {"a carriage return is not a line end", "x\r", "{}", "x\r\n{}\n"},
+      {"a carriage return is not a line end", "x\r", "{}", "x\r{}\n{}\n"},
       {"empty line", "x\n", "", "x\n\n"},
       {"no carriage return added", "", "a\tb", "a\tb\n"},
   };
@@ -190,7 +191,8 @@ TEST_F(LogFile, AFifoWithAReaderReceivesWholeLines) {
 }
 
 // A real short write: a file size limit stops the write part-way, and the
-// next line, written without the limit, starts on a line of its own.
+// next line, written without the limit, ends the torn line and then stands
+// on a line of its own.
 TEST_F(LogFile, AShortWriteLeavesAPartialLineThatTheNextLineDoesNotContinue) {
   write_file("one\n");
   const std::string path = path_;
@@ -204,7 +206,7 @@ TEST_F(LogFile, AShortWriteLeavesAPartialLineThatTheNextLineDoesNotContinue) {
   EXPECT_EQ(said, "File too large");
   EXPECT_EQ(read_file(), "one\n" + too_long.substr(0, 10));
   EXPECT_EQ(outcome(append_line(path_.c_str(), "two")), "OK");
-  EXPECT_EQ(read_file(), "one\n" + too_long.substr(0, 10) + "\ntwo\n");
+  EXPECT_EQ(read_file(), "one\n" + too_long.substr(0, 10) + "two\ntwo\n");
 }
 
 TEST_F(LogFile, TheDescriptorLimitLosesTheLineWithTheSystemsReason) {
