@@ -59,17 +59,17 @@ int open_retrying(const char* path, int access) {
   return fd;
 }
 
-// The open log, and whether it is a regular file (one whose bytes stay
-// where they were written).
+// The open log; for a regular file (one whose bytes stay where they were
+// written), its size when it was opened.
 struct OpenLog {
   int fd = -1;
   bool regular_file = false;
+  off_t size = 0;
 };
 
 // Opens the log with read access where it may be had, to see the byte
 // before a record; a file that may be written but not read is appended to
-// unchecked. A FIFO
-// is opened again write-only: open for reading as well, it would be its own
+// unchecked. A FIFO is opened again write-only: open for reading as well, it would be its own
 // reader, and a record that nobody reads would be swallowed without an
 // error. Sets errno and returns fd -1 when the log cannot be opened.
 OpenLog open_log(const char* path) {
@@ -85,6 +85,7 @@ OpenLog open_log(const char* path) {
       if (log.fd < 0) return log;
     } else {
       log.regular_file = S_ISREG(info.st_mode);
+      log.size = info.st_size;
     }
   }
   // Writes to a FIFO or a device wait again, as any plain append does: a
@@ -100,23 +101,27 @@ OpenLog open_log(const char* path) {
   return log;
 }
 
-// True when the `written` bytes just appended to a regular file continued a
-// partial line: the byte before them was read and is not a line feed.
-//
-// Looked at after the write, not before: every byte before a record's start
-// was written by an append that had ended when the record's began, so it is
-// final; before the write, the end of the file may be the middle of another
-// process's record, still being copied, and a line feed put first would
-// leave an empty line. A read that fails counts as no partial line.
-bool continued_partial_line(int fd, std::size_t written) {
-  const off_t end = ::lseek(fd, 0, SEEK_CUR);
-  if (end < 0 || static_cast<std::size_t>(end) <= written) return false;
-  char before = kLineFeed;
+// True when the byte at `at` was read and is not a line feed. Nothing to
+// read (at < 0), or a read that fails, counts as a line feed.
+bool is_not_line_feed(int fd, off_t at) {
+  if (at < 0) return false;
+  char byte = kLineFeed;
   ssize_t got;
   do {
-    got = ::pread(fd, &before, 1, end - static_cast<off_t>(written) - 1);
+    got = ::pread(fd, &byte, 1, at);
   } while (got < 0 && errno == EINTR);
-  return got == 1 && before != kLineFeed;
+  return got == 1 && byte != kLineFeed;
+}
+
+// True when the `written` bytes just appended continued a partial line. Only
+// this look is certain: every byte before a record's start was written by
+// an append that had ended when the record's began. The end of the file
+// seen before the write may be the middle of another process's record,
+// still being copied, which a line feed put first would split.
+bool continued_partial_line(int fd, std::size_t written) {
+  const off_t end = ::lseek(fd, 0, SEEK_CUR);
+  if (end < 0 || static_cast<std::size_t>(end) < written) return false;
+  return is_not_line_feed(fd, end - static_cast<off_t>(written) - 1);
 }
 
 // 0, or the error number of the first write that failed; stops there, and
@@ -150,10 +155,13 @@ Result<Unit> append_line(const char* path, std::string_view line) {
   text.append(line);
   text.push_back(kLineFeed);
 
+  // A line feed at the end before the write settles it in the usual case;
+  // anything else is looked at again after the write, where it is certain.
+  const bool maybe_partial = log.regular_file && is_not_line_feed(file.get(), log.size - 1);
   int write_error = write_all(file.get(), text);
   // The torn line and this copy now end together in a line feed; a second
   // copy on a line of its own keeps the record whole and verifiable.
-  if (write_error == 0 && log.regular_file && continued_partial_line(file.get(), text.size())) {
+  if (write_error == 0 && maybe_partial && continued_partial_line(file.get(), text.size())) {
     write_error = write_all(file.get(), text);
   }
   const int close_error = file.close();
