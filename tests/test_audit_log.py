@@ -373,11 +373,11 @@ def test_descriptor_limit_loses_the_record_and_says_so(workdir):
 WRITER = textwrap.dedent("""
     import sys
     import orvex_core
-    writer, count = sys.argv[1], int(sys.argv[2])
+    writer, count, pad_base, pad_spread = sys.argv[1], *map(int, sys.argv[2:5])
     intent = ('{"id":"writer-%s","objective":"load","mode":"strict","version":"1",'
               '"constraints":[{"attribute":"n","operator":"<=","value":-1,"priority":0}]}' % writer)
     for n in range(count):
-        action = '{"params":{"n":%d,"pad":"%s"}}' % (n, "x" * (n % 300))
+        action = '{"params":{"n":%d,"pad":"%s"}}' % (n, "x" * (pad_base + n % pad_spread))
         try:
             orvex_core.validate_intent_json(intent, action, '{"values":{}}')
         except ValueError:
@@ -385,12 +385,17 @@ WRITER = textwrap.dedent("""
 """)
 
 
-def test_concurrent_processes_never_interleave_lines(workdir):
-    writers, count = 4, 2000
+# Records of a few hundred bytes, and records of several pages, which the
+# system copies into the file a page at a time: another writer looking at the
+# end of the file meanwhile sees the middle of a record.
+@pytest.mark.parametrize("count, pad_base, pad_spread", [(2000, 0, 300), (400, 4000, 9000)],
+                         ids=["short", "multi-page"])
+def test_concurrent_processes_never_interleave_lines(workdir, count, pad_base, pad_spread):
+    writers = 4
     # The writers import the very module under test, wherever it was found.
     module_dir = os.path.dirname(os.path.abspath(orvex_core.__file__))
     env = dict(os.environ, PYTHONPATH=os.pathsep.join(filter(None, [module_dir, os.environ.get("PYTHONPATH")])))
-    processes = [subprocess.Popen([sys.executable, "-c", WRITER, str(w), str(count)], cwd=workdir, env=env)
+    processes = [subprocess.Popen([sys.executable, "-c", WRITER, str(w), str(count), str(pad_base), str(pad_spread)], cwd=workdir, env=env)
                  for w in range(writers)]
     assert [p.wait(timeout=600) for p in processes] == [0] * writers
 
