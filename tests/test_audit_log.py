@@ -4,6 +4,7 @@ file that only grows, also under several writing processes at once."""
 
 import json
 import os
+import shutil
 import subprocess
 import sys
 import textwrap
@@ -360,6 +361,59 @@ def test_short_write_loses_one_record_and_the_next_stays_whole(workdir):
     first, torn, last = log_lines(workdir)
     assert torn[40:] == last
     for line in (first, last):
+        assert verifies(signed_text(raw_members(line)), raw_members(line))
+
+
+# In a private mount namespace: a 12 KiB file system, a filler of one page,
+# decisions until one is lost; then the filler goes and one more is made.
+FULL_DISK = textwrap.dedent("""
+    import os, subprocess, sys
+    import orvex_core
+    intent, action, state, directory = sys.argv[1:5]
+    subprocess.run(["mount", "-t", "tmpfs", "-o", "size=12k", "tmpfs", directory], check=True)
+    os.chdir(directory)
+    with open("filler", "wb") as filler:
+        filler.write(b"f" * 4096)
+    def decide():
+        try:
+            orvex_core.validate_intent_json(intent, action, state)
+        except ValueError:
+            pass
+    for made in range(100):
+        before = os.path.getsize("orvex_audit.log") if made else 0
+        decide()
+        with open("orvex_audit.log", "rb") as log:
+            if not log.read().endswith(b"\\n") or os.path.getsize("orvex_audit.log") == before:
+                break
+    os.unlink("filler")
+    decide()
+    sys.stdout.buffer.write(open("orvex_audit.log", "rb").read())
+""")
+
+
+def test_full_file_system_loses_one_record_and_the_next_stays_whole(workdir):
+    if shutil.which("unshare") is None or subprocess.run(["unshare", "-m", "true"]).returncode != 0:
+        pytest.skip("no private mount namespace here")
+    mount_point = workdir / "tiny"
+    mount_point.mkdir()
+    module_dir = os.path.dirname(os.path.abspath(orvex_core.__file__))
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join(filter(None, [module_dir, os.environ.get("PYTHONPATH")])))
+    done = subprocess.run(["unshare", "-m", sys.executable, "-c", FULL_DISK, *example_documents(), str(mount_point)],
+                          env=env, capture_output=True, timeout=120)
+    if done.returncode != 0 and b"mount" in done.stderr:
+        pytest.skip("tmpfs cannot be mounted here: " + done.stderr.decode())
+    assert done.returncode == 0, done.stderr
+    assert done.stderr.decode() == lost("No space left on device")
+    lines = done.stdout.decode().split("\n")
+    assert lines[-1] == ""
+    *whole, torn, last = lines[:-1]
+    # Unless the disk filled up exactly at a line's end, the lost record left
+    # a torn line, which the last record ended before standing on its own.
+    if not torn.endswith(last):
+        whole.append(torn)
+    else:
+        assert torn != last
+    for line in [*whole, last]:
         assert verifies(signed_text(raw_members(line)), raw_members(line))
 
 
