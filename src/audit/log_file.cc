@@ -69,9 +69,10 @@ struct OpenLog {
 
 // Opens the log with read access where it may be had, to see the byte
 // before a record; a file that may be written but not read is appended to
-// unchecked. A FIFO is opened again write-only: open for reading as well, it would be its own
-// reader, and a record that nobody reads would be swallowed without an
-// error. Sets errno and returns fd -1 when the log cannot be opened.
+// unchecked. A FIFO is opened again write-only: open for reading as well,
+// it would be its own reader, and a record that nobody reads would be
+// swallowed without an error. Sets errno and returns fd -1 when the log
+// cannot be opened.
 OpenLog open_log(const char* path) {
   OpenLog log;
   log.fd = open_retrying(path, O_RDWR);
