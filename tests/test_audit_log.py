@@ -308,7 +308,7 @@ def decide_in_child(workdir, setup="", timeout=60):
 
 def test_fifo_without_reader_loses_the_record_at_once(workdir):
     os.mkfifo(workdir / LOG_NAME)
-    # Before, the call waited in open for ever; the timeout ends the test.
+    # A call that waited for a reader would never end; the timeout ends the test.
     assert decide_in_child(workdir, timeout=20) == (EXAMPLE_REASON, lost("No such device or address"))
 
 
