@@ -8,9 +8,6 @@ namespace orvex::fingerprint {
 namespace {
 
 constexpr std::size_t kKeyBytes = sizeof(std::uint64_t);
-// Radix digits of a record, least significant first: the tail, then the
-// eight key bytes from the last to the first.
-constexpr int kDigits = 1 + static_cast<int>(kKeyBytes);
 constexpr std::size_t kBuckets = 256;
 // Records ahead whose names are fetched early when names are visited out of
 // the text's order (about the misses in flight a core sustains).
@@ -33,11 +30,12 @@ NameRecord record_at(std::string_view name, std::size_t depth, std::size_t index
   return {key, (tail << NameRecord::kTailShift) | index};
 }
 
-// Radix digit `digit` of a record (0: the tail, 1..8: key bytes from the
-// least significant).
+// Radix digit `digit` of a record, most significant first: 0..7 the key's
+// bytes, kTailDigit the tail.
+constexpr int kTailDigit = static_cast<int>(kKeyBytes);
 std::size_t digit_of(const NameRecord& r, int digit) {
-  if (digit == 0) return static_cast<std::size_t>(r.tail());
-  return static_cast<std::size_t>((r.key >> (8 * (digit - 1))) & 0xFF);
+  if (digit == kTailDigit) return static_cast<std::size_t>(r.tail());
+  return static_cast<std::size_t>((r.key >> (8 * (kTailDigit - 1 - digit))) & 0xFF);
 }
 
 // True when a's name sorts strictly before b's. Both names agree on their
@@ -63,33 +61,6 @@ void insertion_sort(NameRecord* records, std::size_t count, const NameColumn& na
   }
 }
 
-// Stable LSD radix sort of `count` records by (key, tail), through
-// `scratch` of the same size. A digit on which every record agrees costs
-// no pass: names that share bytes skip them.
-void radix_sort(NameRecord* records, NameRecord* scratch, std::size_t count) {
-  std::size_t counts[kDigits][kBuckets] = {};
-  for (std::size_t i = 0; i < count; ++i) {
-    const NameRecord& r = records[i];
-    ++counts[0][r.tail()];
-    for (int d = 1; d < kDigits; ++d) ++counts[d][(r.key >> (8 * (d - 1))) & 0xFF];
-  }
-  NameRecord* from = records;
-  NameRecord* to = scratch;
-  for (int d = 0; d < kDigits; ++d) {
-    std::size_t* bucket = counts[d];
-    if (bucket[digit_of(records[0], d)] == count) continue;
-    std::size_t offset = 0;
-    for (std::size_t b = 0; b < kBuckets; ++b) {
-      const std::size_t n = bucket[b];
-      bucket[b] = offset;
-      offset += n;
-    }
-    for (std::size_t i = 0; i < count; ++i) to[bucket[digit_of(from[i], d)]++] = from[i];
-    std::swap(from, to);
-  }
-  if (from != records) std::memcpy(records, from, count * sizeof(NameRecord));
-}
-
 // How many bytes from `depth` on every name of the group shares.
 std::size_t shared_bytes(const NameRecord* records, std::size_t count, const NameColumn& names, std::size_t depth) {
   const std::string_view first = names[records[0].index()].substr(depth);
@@ -107,6 +78,14 @@ std::size_t shared_bytes(const NameRecord* records, std::size_t count, const Nam
   return shared;
 }
 
+// True when every record has the same key and all names continue past it.
+bool all_tied(const NameRecord* records, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    if (records[i].key != records[0].key || records[i].tail() != NameRecord::kNameContinues) return false;
+  }
+  return true;
+}
+
 // Remakes the records of a group at `depth`. The names are visited in the
 // order the records are in, which after a radix pass is not the text's:
 // each entry, then its name, is fetched a few records early.
@@ -119,12 +98,13 @@ void remake_records(NameRecord* records, std::size_t count, const NameColumn& na
   }
 }
 
-// A run of records whose names agree on their first `depth` bytes, in list
-// order among themselves.
-struct TiedRun {
+// A run of records made at `depth`, whose names agree on every byte before
+// digit `digit` of their records; in list order among themselves.
+struct Run {
   std::size_t first;
   std::size_t count;
   std::size_t depth;
+  int digit;
 };
 
 }  // namespace
@@ -143,30 +123,79 @@ void NameOrder::sort(const NameColumn& names) {
   for (std::size_t i = 0; i < size_; ++i) records[i] = {0, i};
   sorted_ = records;
 
-  // Runs still tied wait here instead of on the call stack: names that
-  // agree on thousands of bytes make thousands of levels.
-  std::vector<TiedRun> runs{{0, size_, 0}};
+  // Runs wait here instead of on the call stack: names that agree on
+  // thousands of bytes make thousands of levels.
+  std::vector<Run> runs;
+  // Runs tied on all their names' bytes so far start again further on. When
+  // the next eight bytes tie them all again, they start past every byte
+  // their names share (a long shared prefix costs one scan, not a level for
+  // each eight bytes); looking for that only then spares the usual run a
+  // second visit to its scattered names.
+  const auto start_run = [&](std::size_t first, std::size_t count, std::size_t depth) {
+    NameRecord* const run = records + first;
+    remake_records(run, count, names, depth);
+    if (count > kTieInsertionLimit && all_tied(run, count)) {
+      depth += shared_bytes(run, count, names, depth);
+      remake_records(run, count, names, depth);
+    }
+    runs.push_back({first, count, depth, 0});
+  };
+  start_run(0, size_, 0);
   while (!runs.empty()) {
-    const TiedRun run = runs.back();
+    const Run run = runs.back();
     runs.pop_back();
     NameRecord* const first = records + run.first;
-    const std::size_t depth = run.depth + shared_bytes(first, run.count, names, run.depth);
-    remake_records(first, run.count, names, depth);
     if (run.count <= kTieInsertionLimit) {
-      insertion_sort(first, run.count, names, depth);
+      insertion_sort(first, run.count, names, run.depth);
       continue;
     }
-    radix_sort(first, scratch_.data(), run.count);
-    for (std::size_t begin = 0; begin < run.count;) {
-      std::size_t end = begin + 1;
-      if (first[begin].tail() == NameRecord::kNameContinues) {
-        while (end < run.count && first[end].key == first[begin].key &&
-               first[end].tail() == NameRecord::kNameContinues) {
-          ++end;
-        }
-        if (end - begin > 1) runs.push_back({run.first + begin, end - begin, depth + kKeyBytes});
+    // Digits on which the whole run agrees need no pass: one look at every
+    // record finds the first that differs.
+    std::uint64_t key_differs = 0;
+    std::uint64_t tail_differs = 0;
+    for (std::size_t i = 0; i < run.count; ++i) {
+      key_differs |= first[i].key ^ first[0].key;
+      tail_differs |= first[i].tail() ^ first[0].tail();
+    }
+    int digit = run.digit;
+    if (key_differs != 0) {
+      digit = std::max(digit, std::countl_zero(key_differs) / 8);
+    } else if (tail_differs != 0) {
+      digit = kTailDigit;
+    } else {
+      // The names agree on every byte so far: all end here, equal and in
+      // list order, or all go on.
+      if (first[0].tail() == NameRecord::kNameContinues) start_run(run.first, run.count, run.depth + kKeyBytes);
+      continue;
+    }
+    // One stable counting pass on the digit, most significant first, so
+    // that each further pass works on a smaller run: a run soon fits in
+    // cache, and one that is small enough is done by insertion.
+    std::size_t counts[kBuckets] = {};
+    for (std::size_t i = 0; i < run.count; ++i) ++counts[digit_of(first[i], digit)];
+    {
+      std::size_t offsets[kBuckets];
+      std::size_t offset = 0;
+      for (std::size_t b = 0; b < kBuckets; ++b) {
+        offsets[b] = offset;
+        offset += counts[b];
       }
-      begin = end;
+      NameRecord* const out = scratch_.data();
+      for (std::size_t i = 0; i < run.count; ++i) out[offsets[digit_of(first[i], digit)]++] = first[i];
+      std::memcpy(first, out, run.count * sizeof(NameRecord));
+    }
+    std::size_t begin = run.first;
+    for (std::size_t b = 0; b < kBuckets; ++b) {
+      const std::size_t count = counts[b];
+      if (count > 1) {
+        if (digit < kTailDigit) {
+          runs.push_back({begin, count, run.depth, digit + 1});
+        } else if (b == NameRecord::kNameContinues) {
+          start_run(begin, count, run.depth + kKeyBytes);
+        }
+        // Otherwise the names end together: equal, in list order already.
+      }
+      begin += count;
     }
   }
 }
