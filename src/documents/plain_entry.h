@@ -1,7 +1,7 @@
 // The common spelling of a manifest entry, read without the general struct
 // machinery: {"<name field>": "<name>", "<number field>": <number>} with
-// the two fields in either order, a name without escapes, and any JSON
-// whitespace. It is most of what a large manifest holds.
+// the two fields in either order, field names and name without escapes,
+// and any JSON whitespace. It is most of what a large manifest holds.
 //
 // Anything else, every fault included, is declined: the cursor is left
 // where it was and the general reader reads the entry from the start, so
@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string_view>
 
 #include "documents/struct_reader.h"
@@ -26,6 +27,16 @@ inline const char* plain_string(const char* p, const char* end, std::string_view
   const char* after = json::plain_string_end(p, end);
   if (after != nullptr) content = std::string_view(p + 1, static_cast<std::size_t>(after - p - 2));
   return after;
+}
+
+// The member name at p (opening quote) when it is exactly `field` written
+// without escapes: the byte after its closing quote, or nullptr. Only the
+// two field names are ever accepted, so they are matched as literals
+// instead of scanned for first.
+inline const char* field_name(const char* p, const char* end, std::string_view field) {
+  if (static_cast<std::size_t>(end - p) < field.size() + 2 || *p != '"') return nullptr;
+  if (std::memcmp(p + 1, field.data(), field.size()) != 0 || p[field.size() + 1] != '"') return nullptr;
+  return p + field.size() + 2;
 }
 
 }  // namespace plain_entry_detail
@@ -49,17 +60,19 @@ inline bool read_plain_entry(json::Reader& r, std::string_view name_field, std::
       if (p == end || *p != ',') return false;
       ++p;
     }
-    std::string_view key;
-    p = d::plain_string(json::skip_json_whitespace(p, end), end, key);
-    if (p == nullptr) return false;
     p = json::skip_json_whitespace(p, end);
+    const char* after = have_name ? nullptr : d::field_name(p, end, name_field);
+    const bool is_name = after != nullptr;
+    if (!is_name && !have_number) after = d::field_name(p, end, number_field);
+    if (after == nullptr) return false;
+    p = json::skip_json_whitespace(after, end);
     if (p == end || *p != ':') return false;
     p = json::skip_json_whitespace(p + 1, end);
-    if (detail::same_bytes(key, name_field) && !have_name) {
+    if (is_name) {
       p = d::plain_string(p, end, name);
       if (p == nullptr) return false;
       have_name = true;
-    } else if (detail::same_bytes(key, number_field) && !have_number) {
+    } else {
       if (p == end || (*p != '-' && (*p < '0' || *p > '9'))) return false;
       r.set_cursor(p);
       json::Number value;
@@ -69,8 +82,6 @@ inline bool read_plain_entry(json::Reader& r, std::string_view name_field, std::
       if (!read) return false;
       number = value.to_double();
       have_number = true;
-    } else {
-      return false;
     }
     p = json::skip_json_whitespace(p, end);
   }
