@@ -10,11 +10,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
-#include "documents/struct_reader.h"
 #include "json/byte_scan.h"
+#include "json/eight_digits.h"
+#include "json/pow10_table.h"
 #include "json/reader.h"
 
 namespace orvex::documents {
@@ -35,8 +37,53 @@ inline const char* plain_string(const char* p, const char* end, std::string_view
 // instead of scanned for first.
 inline const char* field_name(const char* p, const char* end, std::string_view field) {
   if (static_cast<std::size_t>(end - p) < field.size() + 2 || *p != '"') return nullptr;
-  if (std::memcmp(p + 1, field.data(), field.size()) != 0 || p[field.size() + 1] != '"') return nullptr;
-  return p + field.size() + 2;
+  // A few bytes: a plain loop beats a call to memcmp.
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    if (p[1 + i] != field[i]) return nullptr;
+  }
+  return p[field.size() + 1] == '"' ? p + field.size() + 2 : nullptr;
+}
+
+inline bool is_digit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+
+// The common spelling of a number, -?(0|[1-9][0-9]*)(\.[0-9]+)? with no
+// exponent after it and at most kPlainDigits digits (a lone leading zero
+// not counted): its value computed exactly as the reader computes it (the
+// digits as one integer, converted to the nearest double, then divided by
+// the power of ten of the fraction's length), and the byte after it; or
+// nullptr. With so few digits the reader takes every one of them into its
+// integer, so the two cannot differ; the model test checks it.
+inline constexpr int kPlainDigits = 19;
+
+inline const char* plain_number(const char* p, const char* end, double& out) {
+  const bool negative = p != end && *p == '-';
+  if (negative) ++p;
+  if (p == end) return nullptr;
+  std::uint64_t significand = 0;  // wraps only past kPlainDigits, then declined
+  int digits = 0;
+  if (*p == '0') {
+    ++p;
+    if (p != end && is_digit(*p)) return nullptr;
+  } else {
+    for (; p != end && is_digit(*p); ++p, ++digits) significand = significand * 10 + static_cast<unsigned>(*p - '0');
+    if (digits == 0) return nullptr;
+  }
+  int fraction = 0;
+  if (p != end && *p == '.') {
+    ++p;
+    if constexpr (json::kEightDigitWords) {
+      for (std::uint64_t v; end - p >= 8 && (std::memcpy(&v, p, 8), json::is_eight_digits(v)); p += 8, fraction += 8) {
+        significand = significand * 100000000 + json::eight_digits_value(v);
+      }
+    }
+    for (; p != end && is_digit(*p); ++p, ++fraction) significand = significand * 10 + static_cast<unsigned>(*p - '0');
+    if (fraction == 0) return nullptr;
+  }
+  if (digits + fraction > kPlainDigits || (p != end && (*p == 'e' || *p == 'E'))) return nullptr;
+  double magnitude = static_cast<double>(significand);
+  if (fraction > 0) magnitude /= json::kPow10[fraction];
+  out = negative ? -magnitude : magnitude;
+  return p;
 }
 
 }  // namespace plain_entry_detail
@@ -73,14 +120,18 @@ inline bool read_plain_entry(json::Reader& r, std::string_view name_field, std::
       if (p == nullptr) return false;
       have_name = true;
     } else {
-      if (p == end || (*p != '-' && (*p < '0' || *p > '9'))) return false;
-      r.set_cursor(p);
-      json::Number value;
-      const bool read = r.read_number(value);
-      p = r.cursor();
-      r.set_cursor(start);
-      if (!read) return false;
-      number = value.to_double();
+      const char* after_number = d::plain_number(p, end, number);
+      if (after_number == nullptr) {  // an exponent, many digits, or no number
+        if (p == end || (*p != '-' && !d::is_digit(*p))) return false;
+        r.set_cursor(p);
+        json::Number value;
+        const bool read = r.read_number(value);
+        after_number = r.cursor();
+        r.set_cursor(start);
+        if (!read) return false;
+        number = value.to_double();
+      }
+      p = after_number;
       have_number = true;
     }
     p = json::skip_json_whitespace(p, end);
