@@ -44,7 +44,30 @@ inline const char* field_name(const char* p, const char* end, std::string_view f
   return p[field.size() + 1] == '"' ? p + field.size() + 2 : nullptr;
 }
 
+inline constexpr std::uint64_t kPowersOfTen[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
 inline bool is_digit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+
+// Appends the run of digits at p to `significand` (which wraps past 19
+// digits: the caller declines those) and counts them in `count`; returns
+// the byte after the run. Whole words of eight where eight bytes remain:
+// full ones, then the run's last few in one step.
+inline const char* take_digits(const char* p, const char* end, std::uint64_t& significand, int& count) {
+  if constexpr (json::kEightDigitWords) {
+    while (end - p >= 8) {
+      std::uint64_t v;
+      std::memcpy(&v, p, sizeof v);
+      const int run = json::leading_digit_count(v);
+      if (run == 0) return p;
+      significand = significand * kPowersOfTen[run] + json::leading_digits_value(v, run);
+      p += run;
+      count += run;
+      if (run < 8) return p;
+    }
+  }
+  for (; p != end && is_digit(*p); ++p, ++count) significand = significand * 10 + static_cast<unsigned>(*p - '0');
+  return p;
+}
 
 // The common spelling of a number, -?(0|[1-9][0-9]*)(\.[0-9]+)? with no
 // exponent after it and at most kPlainDigits digits (a lone leading zero
@@ -65,18 +88,13 @@ inline const char* plain_number(const char* p, const char* end, double& out) {
     ++p;
     if (p != end && is_digit(*p)) return nullptr;
   } else {
-    for (; p != end && is_digit(*p); ++p, ++digits) significand = significand * 10 + static_cast<unsigned>(*p - '0');
+    p = take_digits(p, end, significand, digits);
     if (digits == 0) return nullptr;
   }
   int fraction = 0;
   if (p != end && *p == '.') {
     ++p;
-    if constexpr (json::kEightDigitWords) {
-      for (std::uint64_t v; end - p >= 8 && (std::memcpy(&v, p, 8), json::is_eight_digits(v)); p += 8, fraction += 8) {
-        significand = significand * 100000000 + json::eight_digits_value(v);
-      }
-    }
-    for (; p != end && is_digit(*p); ++p, ++fraction) significand = significand * 10 + static_cast<unsigned>(*p - '0');
+    p = take_digits(p, end, significand, fraction);
     if (fraction == 0) return nullptr;
   }
   if (digits + fraction > kPlainDigits || (p != end && (*p == 'e' || *p == 'E'))) return nullptr;
