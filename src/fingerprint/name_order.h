@@ -69,6 +69,11 @@ constexpr std::size_t kTieInsertionLimit = 24;
 // stays valid until the next call.
 class NameOrder {
  public:
+  NameOrder() = default;
+  // The order may point into the object itself.
+  NameOrder(const NameOrder&) = delete;
+  NameOrder& operator=(const NameOrder&) = delete;
+
   void sort(const NameColumn& names);
 
   std::size_t size() const { return size_; }
