@@ -71,19 +71,14 @@ class ChunkWriter {
   const std::function<void(std::string_view)>& sink_;
 };
 
-// Entries visited ahead of the one being written, so that the entry, then
-// its name, are in cache by the time their turn comes: in name order they
-// are scattered over the manifest.
-constexpr std::size_t kPrefetchAhead = 8;
-
 template <class Entry, class Number>
 void emit_entries(const std::vector<Entry>& entries, std::string_view Entry::*name, Number number, NameOrder& order,
                   ChunkWriter& out) {
   order.sort(NameColumn::of(entries, name));
   const std::size_t count = entries.size();
   for (std::size_t i = 0; i < count; ++i) {
-    if (i + 2 * kPrefetchAhead < count) __builtin_prefetch(&entries[order[i + 2 * kPrefetchAhead]]);
-    if (i + kPrefetchAhead < count) __builtin_prefetch((entries[order[i + kPrefetchAhead]].*name).data());
+    if (i + 2 * kNamePrefetchAhead < count) __builtin_prefetch(&entries[order[i + 2 * kNamePrefetchAhead]]);
+    if (i + kNamePrefetchAhead < count) __builtin_prefetch((entries[order[i + kNamePrefetchAhead]].*name).data());
     const Entry& e = entries[order[i]];
     out.entry(e.*name, e.*number);
   }

@@ -9,9 +9,6 @@ namespace {
 
 constexpr std::size_t kKeyBytes = sizeof(std::uint64_t);
 constexpr std::size_t kBuckets = 256;
-// Records ahead whose names are fetched early when names are visited out of
-// the text's order (about the misses in flight a core sustains).
-constexpr std::size_t kPrefetchAhead = 8;
 
 // The record of entry `index`, whose name agrees with the rest of its group
 // on the first `depth` bytes.
@@ -91,8 +88,8 @@ bool all_tied(const NameRecord* records, std::size_t count) {
 // each entry, then its name, is fetched a few records early.
 void remake_records(NameRecord* records, std::size_t count, const NameColumn& names, std::size_t depth) {
   for (std::size_t i = 0; i < count; ++i) {
-    if (i + 2 * kPrefetchAhead < count) __builtin_prefetch(names.address(records[i + 2 * kPrefetchAhead].index()));
-    if (i + kPrefetchAhead < count) __builtin_prefetch(names[records[i + kPrefetchAhead].index()].data() + depth);
+    if (i + 2 * kNamePrefetchAhead < count) __builtin_prefetch(names.address(records[i + 2 * kNamePrefetchAhead].index()));
+    if (i + kNamePrefetchAhead < count) __builtin_prefetch(names[records[i + kNamePrefetchAhead].index()].data() + depth);
     const std::size_t index = records[i].index();
     records[i] = record_at(names[index], depth, index);
   }
@@ -171,12 +168,21 @@ void NameOrder::sort(const NameColumn& names) {
     // One stable counting pass on the digit, most significant first, so
     // that each further pass works on a smaller run: a run soon fits in
     // cache, and one that is small enough is done by insertion.
+    // Only the buckets from the lowest value to the highest are visited:
+    // names are mostly letters and digits.
     std::size_t counts[kBuckets] = {};
-    for (std::size_t i = 0; i < run.count; ++i) ++counts[digit_of(first[i], digit)];
+    std::size_t lowest = kBuckets - 1;
+    std::size_t highest = 0;
+    for (std::size_t i = 0; i < run.count; ++i) {
+      const std::size_t value = digit_of(first[i], digit);
+      ++counts[value];
+      lowest = std::min(lowest, value);
+      highest = std::max(highest, value);
+    }
     {
       std::size_t offsets[kBuckets];
       std::size_t offset = 0;
-      for (std::size_t b = 0; b < kBuckets; ++b) {
+      for (std::size_t b = lowest; b <= highest; ++b) {
         offsets[b] = offset;
         offset += counts[b];
       }
@@ -185,7 +191,7 @@ void NameOrder::sort(const NameColumn& names) {
       std::memcpy(first, out, run.count * sizeof(NameRecord));
     }
     std::size_t begin = run.first;
-    for (std::size_t b = 0; b < kBuckets; ++b) {
+    for (std::size_t b = lowest; b <= highest; ++b) {
       const std::size_t count = counts[b];
       if (count > 1) {
         if (digit < kTailDigit) {

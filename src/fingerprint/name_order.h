@@ -64,6 +64,12 @@ constexpr std::size_t kInsertionSortLimit = 20;
 // this length; a longer one gets radix passes of its own.
 constexpr std::size_t kTieInsertionLimit = 24;
 
+// Entries visited in name order are scattered over the manifest: each
+// entry is fetched twice this many places ahead, its name this many, so
+// that both are in cache when their turn comes (about the misses in flight
+// a core sustains; 16 measured no better).
+constexpr std::size_t kNamePrefetchAhead = 8;
+
 // The entries' indices in canonical order, stable (equal names keep their
 // order in the list). The working space is kept across calls; the order
 // stays valid until the next call.
