@@ -52,7 +52,7 @@ inline bool is_digit(char c) { return static_cast<unsigned char>(c - '0') < 10; 
 // digits: the caller declines those) and counts them in `count`; returns
 // the byte after the run. Whole words of eight where eight bytes remain:
 // full ones, then the run's last few in one step.
-inline const char* take_digits(const char* p, const char* end, std::uint64_t& significand, int& count) {
+inline const char* take_digits(const char* p, const char* end, std::uint64_t& significand, std::size_t& count) {
   if constexpr (json::kEightDigitWords) {
     while (end - p >= 8) {
       std::uint64_t v;
@@ -76,14 +76,15 @@ inline const char* take_digits(const char* p, const char* end, std::uint64_t& si
 // the power of ten of the fraction's length), and the byte after it; or
 // nullptr. With so few digits the reader takes every one of them into its
 // integer, so the two cannot differ; the model test checks it.
-inline constexpr int kPlainDigits = 19;
+inline constexpr std::size_t kPlainDigits = 19;
 
 inline const char* plain_number(const char* p, const char* end, double& out) {
   const bool negative = p != end && *p == '-';
   if (negative) ++p;
   if (p == end) return nullptr;
   std::uint64_t significand = 0;  // wraps only past kPlainDigits, then declined
-  int digits = 0;
+  // Counts as wide as the text: a number may be gigabytes of digits.
+  std::size_t digits = 0;
   if (*p == '0') {
     ++p;
     if (p != end && is_digit(*p)) return nullptr;
@@ -91,7 +92,7 @@ inline const char* plain_number(const char* p, const char* end, double& out) {
     p = take_digits(p, end, significand, digits);
     if (digits == 0) return nullptr;
   }
-  int fraction = 0;
+  std::size_t fraction = 0;
   if (p != end && *p == '.') {
     ++p;
     p = take_digits(p, end, significand, fraction);
