@@ -21,10 +21,11 @@ The manifests:
   "surface_<nine digits>" and 500,000 tables "weights_<nine digits>", every
   name of a list sharing its first eight bytes.
 
-The weights are random, written with at most 15 significant digits: both
+The weights are random, the fractional ones rounded to 14 decimals: both
 the module and json.loads read those exactly (the module's reading of
-longer ones is by design not always the correctly rounded one, which can
-move a sixth decimal), so the digests agree whatever the seed.
+longer ones, or of tiny ones, is by design not always the correctly rounded
+one, which can move a sixth decimal), so the digests agree whatever the
+seed.
 
 For each large manifest it also measures memory: a fresh interpreter reads
 the manifest text from a file, resets its peak RSS (VmHWM, through
@@ -77,16 +78,16 @@ KNOBS = ["damage_scale", "reload_time", "merchant_markup", "minimap_zoom", "spaw
          "armor_pen", "heal_rate", "tax_rate", "respawn_delay", "torch_radius"]
 TABLES = ["loot_table", "spawn_weights", "price_curve", "xp_curve", "rarity", "biome_mix"]
 TIERS = ["common", "uncommon", "rare", "epic", "legendary", "tundra", "desert", "swamp", "coast"]
-# Significant digits of a generated weight: at most this many, both readers
-# read a number exactly.
-WEIGHT_DIGITS = 15
+# Decimals of a generated fractional weight (all below 10 in magnitude).
+WEIGHT_DECIMALS = 14
 
 
 def exactly_read(x):
-    """x to WEIGHT_DIGITS significant digits: its shortest text then has at
-    most that many, a significand below 2**53 that both readers scale with
-    one correctly rounded operation."""
-    return float(f"{x:.{WEIGHT_DIGITS}g}")
+    """x (|x| < 10) to WEIGHT_DECIMALS decimals. Its shortest text then has
+    at most 15 significant digits and no digit below 10**-14: the module
+    reads it as an integer below 2**53 divided by an exact power of ten, one
+    correctly rounded operation, so it gets the double json.loads gets."""
+    return float(f"{x:.{WEIGHT_DECIMALS}f}")
 
 
 def random_number(rng):
