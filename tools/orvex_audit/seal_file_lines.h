@@ -1,13 +1,11 @@
-// The lines of a seal file, each judged as a seal. Memory stays at one
-// buffer and one line of at most kMaxSealLineBytes, whatever the file holds.
+// The lines of a seal file, each judged as a seal.
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <vector>
 
 #include "common/result.h"
 #include "orvex_audit/byte_source.h"
+#include "orvex_audit/line_source.h"
 #include "orvex_audit/seal_line.h"
 
 namespace orvex::audit_tool {
@@ -16,7 +14,7 @@ class SealFileLines {
  public:
   // REQUIRES: `fd` is open for reading at the start of the seal file and
   // outlives this object, which does not close it.
-  explicit SealFileLines(int fd);
+  explicit SealFileLines(int fd) : bytes_(fd), lines_(bytes_) {}
 
   SealFileLines(const SealFileLines&) = delete;
   SealFileLines& operator=(const SealFileLines&) = delete;
@@ -28,19 +26,12 @@ class SealFileLines {
   Status next(Result<Seal>& seal);
   // 1-based number of the line last handed out.
   std::uint64_t line_number() const { return number_; }
-  int read_error() const { return read_error_; }
+  int read_error() const { return lines_.read_error(); }
 
  private:
-  bool refill();
-
-  DescriptorSource source_;
-  std::vector<char> buffer_;
-  std::size_t begin_ = 0;
-  std::size_t end_ = 0;
-  bool at_end_ = false;
-  int read_error_ = 0;
+  DescriptorSource bytes_;
+  LineSource lines_;
   std::uint64_t number_ = 0;
-  std::string line_;
 };
 
 }  // namespace orvex::audit_tool
