@@ -5,7 +5,9 @@ TypeError for anything else. A document that cannot be read raises ValueError
 ("Invalid ... JSON: <reason> at line L column C"). A missing or malformed
 ORVEX_SEED raises PanicException, which derives from BaseException (not
 Exception) and is not a module attribute: catch BaseException and check
-type(error).__name__ == "PanicException".
+type(error).__name__ == "PanicException". A decision whose record cannot be
+written to orvex_audit.log is still returned; the lost record is reported in
+one line on standard error.
 
 The document formats: docs/formats.md in the project; the errors, the audit log
 and running in production: its README.
@@ -37,6 +39,11 @@ def validate_intent_json(intent_json: str, action_json: str, state_json: str) ->
     "Invalid Action JSON: " or "Invalid State JSON: " and logs nothing.
     Raises PanicException (a BaseException) when ORVEX_SEED, 64 hexadecimal
     digits, is missing or malformed; then nothing is logged.
+
+    A record that cannot be written whole (a read-only or missing directory,
+    a full disk, a FIFO without a reader) is lost, not the decision: the call
+    still returns True or raises the denial, and one line on standard error
+    says so: "orvex_core: audit record lost: orvex_audit.log: <reason>".
     """
 
 def generate_logic_fingerprint(manifest_json: str) -> str:
