@@ -1,0 +1,16 @@
+# Cross compiling the core and its tests with Debian's cross compilers,
+# against Debian's multiarch libraries of the target (libsodium, GoogleTest),
+# and running them under qemu-user. Set ORVEX_CROSS_TRIPLE, for example
+# aarch64-linux-gnu or s390x-linux-gnu, and ORVEX_CROSS_QEMU, for example
+# qemu-aarch64.
+set(CMAKE_SYSTEM_NAME Linux)
+string(REGEX REPLACE "-.*" "" CMAKE_SYSTEM_PROCESSOR "${ORVEX_CROSS_TRIPLE}")
+set(CMAKE_CXX_COMPILER ${ORVEX_CROSS_TRIPLE}-g++)
+set(CMAKE_LIBRARY_ARCHITECTURE ${ORVEX_CROSS_TRIPLE})
+# The target's C and C++ runtimes come with the cross compiler, under
+# /usr/TRIPLE; qemu looks there first, then in the multiarch folders, where
+# libsodium is.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${ORVEX_CROSS_QEMU} -L /usr/${ORVEX_CROSS_TRIPLE})
+set(ENV{PKG_CONFIG_LIBDIR} "/usr/lib/${ORVEX_CROSS_TRIPLE}/pkgconfig:/usr/share/pkgconfig")
+# Only the target's libraries, never the build machine's.
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
