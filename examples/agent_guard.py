@@ -4,11 +4,19 @@ verifies, and a project manifest gets a logic fingerprint that notices when
 its weights change.
 
 The signing seed used here is generated on the spot and thrown away: a real
-deployment supplies its own in ORVEX_SEED and keeps it secret.
+deployment supplies its own in ORVEX_SEED and keeps it secret. Its public key is
+kept, though, beside the log, so that the log can still be verified afterwards.
+
+    python3 examples/agent_guard.py [DIRECTORY]
+
+The demo works in DIRECTORY (created if missing; it must not hold an audit log
+yet), or in a new directory under the system's temporary directory, and leaves
+its files there: orvex_audit.log, tampered.log and audit.pub.
 """
 import json
 import os
 import secrets
+import shlex
 import shutil
 import subprocess
 import sys
@@ -17,6 +25,7 @@ import tempfile
 import orvex_core
 
 LOG_NAME = "orvex_audit.log"
+PUBLIC_KEY_NAME = "audit.pub"
 
 
 def banner(title):
@@ -97,6 +106,8 @@ def audit_demo():
     banner("Checking the audit log")
     print("the operator pins the key where the guard runs ...")
     public_key = run_shown(["pubkey"]).stdout.strip()
+    with open(PUBLIC_KEY_NAME, "w", encoding="utf-8") as kept:
+        kept.write(public_key + "\n")
     print("... and anyone holding the log verifies every line against it:")
     if run_shown(["verify", "--public-key", public_key, LOG_NAME]).returncode != 0:
         sys.exit("the guard's own log did not verify")
@@ -130,12 +141,37 @@ def fingerprint_demo():
         print("a broken manifest:    %s" % error)
 
 
+def demo_directory(arguments):
+    """The directory the demo leaves its files in: the one asked for, or a new one."""
+    if len(arguments) > 1:
+        sys.exit("usage: agent_guard.py [DIRECTORY]")
+    if not arguments:
+        return tempfile.mkdtemp(prefix="orvex-demo-")
+    workdir = os.path.abspath(arguments[0])
+    os.makedirs(workdir, exist_ok=True)
+    # The demo's seed is new each run: an older log there holds another key and
+    # would fail the pinned check.
+    if os.path.lexists(os.path.join(workdir, LOG_NAME)):
+        sys.exit("%s already holds %s; name another directory" % (workdir, LOG_NAME))
+    return workdir
+
+
 def main():
-    with tempfile.TemporaryDirectory() as workdir:
-        os.chdir(workdir)
-        guard_demo()
-        audit_demo()
-        fingerprint_demo()
+    workdir = demo_directory(sys.argv[1:])
+    print("the demo works in %s and leaves its files there" % workdir)
+    os.chdir(workdir)
+    guard_demo()
+    audit_demo()
+    fingerprint_demo()
+    banner("Where to look")
+    print("the demo's files stay in %s:" % workdir)
+    print("  %-16s the signed decisions, one JSON line each" % LOG_NAME)
+    print("  %-16s the copy with one edited record" % "tampered.log")
+    print("  %-16s the public key of the demo's throwaway seed" % PUBLIC_KEY_NAME)
+    print("verify the log again with:")
+    log = shlex.quote(os.path.join(workdir, LOG_NAME))
+    key = shlex.quote(os.path.join(workdir, PUBLIC_KEY_NAME))
+    print('  orvex-audit verify --public-key "$(cat %s)" %s' % (key, log))
 
 
 if __name__ == "__main__":

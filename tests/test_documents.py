@@ -373,8 +373,12 @@ MANIFEST_ROWS = (
     # Entries spelled nearly as usual, faulty only at their end or in a
     # repeat: each must be judged from its start as any other entry is.
     + rows("duplicate field `Name`", SURFACES + '{"Name":"a","Weight":1,"Name"‸:"b"}]}',
-           SURFACES + '{"Name":"a","Name"‸:"b","Weight":1}]}')
-    + rows("duplicate field `Value`", TABLES + '{"Value":1, "Value"‸:2,"Key":"k"}]}')
+           SURFACES + '{"Name":"a","Name"‸:"b","Weight":1}]}', SURFACES + '{"Name":"a","Name"‸:"b"}]}',
+           '{"ModSurfaces":[{"Name":"a","Name"‸:"b"}],"WeightTables":[]}')
+    + rows("duplicate field `Weight`", SURFACES + '{"Weight":1,"Weight"‸:2}]}')
+    + rows("duplicate field `Key`", TABLES + '{"Key":"a","Key"‸:"b"}]}')
+    + rows("duplicate field `Value`", TABLES + '{"Value":1, "Value"‸:2,"Key":"k"}]}',
+           TABLES + '{"Value":1,"Value"‸:2}]}')
     + rows("invalid number", SURFACES + '{"Name":"a","Weight":1.e‸5}]}', TABLES + '{"Key":"k","Value":-}‸]}')
     + rows("EOF while parsing an object", SURFACES + '{"Name":"a","Weight":1‸', SURFACES + '{"Name":"a","Weight":1 ‸')
     + rows("expected `,` or `}`", SURFACES + '{"Name":"a","Weight":1 "‸x":2}]}')

@@ -94,6 +94,11 @@ class Reader {
   // relaxed rules of values nobody reads (no nesting limit, no magnitude, no
   // surrogate pairing). Leading whitespace is skipped.
   bool skip_value();
+  // Checks a value by exactly the rules of read_value (nesting budget,
+  // number range, surrogate pairs), failing with the same error at the same
+  // offset, but builds nothing: the memory it needs does not grow with the
+  // value. Leading whitespace is skipped; leaves the cursor past the value.
+  bool check_value();
   // After a top-level value: only whitespace may follow.
   bool finish();
 
@@ -102,6 +107,9 @@ class Reader {
   bool read_array(JsonValue& out);
   bool read_hex_escape(std::uint32_t& unit);
   bool read_unicode_escape(std::string& out);
+  bool read_escaped_code_point(std::uint32_t& code_point);
+  bool check_string();
+  bool check_container();
   bool skip_string();
   bool skip_number();
 

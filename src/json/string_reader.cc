@@ -39,12 +39,12 @@ bool Reader::read_hex_escape(std::uint32_t& unit) {
 }
 
 // Cursor just past "\u": one character, or a surrogate pair of two escapes.
-bool Reader::read_unicode_escape(std::string& out) {
+bool Reader::read_escaped_code_point(std::uint32_t& code_point) {
   std::uint32_t unit = 0;
   if (!read_hex_escape(unit)) return false;
   if (unit >= 0xDC00 && unit <= 0xDFFF) return fail_here(messages::kLoneLeadingSurrogate);
   if (unit < 0xD800 || unit > 0xDBFF) {
-    append_utf8(unit, out);
+    code_point = unit;
     return true;
   }
   if (at_end()) return fail_here(messages::kEofWhileParsingString);
@@ -62,7 +62,14 @@ bool Reader::read_unicode_escape(std::string& out) {
   std::uint32_t low = 0;
   if (!read_hex_escape(low)) return false;
   if (low < 0xDC00 || low > 0xDFFF) return fail_here(messages::kLoneLeadingSurrogate);
-  append_utf8(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00), out);
+  code_point = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+  return true;
+}
+
+bool Reader::read_unicode_escape(std::string& out) {
+  std::uint32_t code_point = 0;
+  if (!read_escaped_code_point(code_point)) return false;
+  append_utf8(code_point, out);
   return true;
 }
 

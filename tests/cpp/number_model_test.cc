@@ -189,5 +189,25 @@ TEST(NumberModel, EdgesOfTheSixtyFourBitSignificand) {
   }
 }
 
+// Every byte that is not a digit, at every place of an eight-digit window,
+// must end the number there: the word test may not let a neighbour of the
+// digits (':' and '/' sit right beside them) pass as one.
+TEST(NumberModel, EveryNonDigitEndsAnEightDigitWindow) {
+  for (int place = 0; place < 8; ++place) {
+    for (int byte = 0; byte < 256; ++byte) {
+      const char c = static_cast<char>(byte);
+      if ((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E') continue;
+      std::string text = "1234567890123456789";
+      text[1 + static_cast<std::size_t>(place)] = c;
+      Reader r(text);
+      Number got;
+      ASSERT_TRUE(r.read_number(got)) << place << " " << byte;
+      ASSERT_EQ(r.offset(), 1u + static_cast<std::size_t>(place)) << "byte " << byte << " at " << place;
+      ASSERT_EQ(static_cast<int>(got.kind), static_cast<int>(NumberKind::Unsigned));
+      EXPECT_EQ(got.unsigned_value, std::stoull(text.substr(0, 1 + static_cast<std::size_t>(place))));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace orvex::json

@@ -1,12 +1,11 @@
-// The command line of orvex-audit: which command, the pinned key, the files.
+// The command line of orvex-audit: which command, the pinned keys, the files.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "audit/signing_key.h"
 #include "common/result.h"
+#include "orvex_audit/pinned_keys.h"
 
 namespace orvex::audit_tool {
 
@@ -15,18 +14,21 @@ inline constexpr int kExitAllValid = 0;
 inline constexpr int kExitSomeInvalid = 1;
 inline constexpr int kExitTrouble = 2;  // usage, input or output errors, a missing or bad seed
 
-enum class Command { kHelp, kPubkey, kVerify };
+enum class Command { kHelp, kVersion, kPubkey, kVerify };
 
 struct Options {
   Command command = Command::kHelp;
-  std::optional<audit::PublicKey> pinned_key;
+  // From --public-key and the files of --keys; empty: nothing pinned.
+  PinnedKeys pinned_keys;
   // Empty: standard input. "-" also names standard input.
   std::vector<std::string> files;
 };
 
-// `arguments` excludes the program name. -h or --help anywhere before "--"
-// asks for the manual. The failure text is the usage error, without the
-// program prefix.
+// `arguments` excludes the program name. -h or --help (and --version) count
+// only as the command itself or as the command's first option; anywhere
+// else they are unknown options, so that a stray one cannot turn a check
+// into a success. The files of --keys are read here. The failure text is the
+// usage error, without the program prefix.
 Result<Options> parse_command_line(const std::vector<std::string>& arguments);
 
 }  // namespace orvex::audit_tool

@@ -10,8 +10,8 @@ inline constexpr std::string_view kHelpText = R"manual(NAME
 
 SYNOPSIS
     orvex-audit pubkey
-    orvex-audit verify [--public-key HEX] [FILE ...]
-    orvex-audit --help
+    orvex-audit verify [--public-key HEX]... [--keys FILE]... [--] [FILE ...]
+    orvex-audit --help | --version
 
 DESCRIPTION
     Every decision of orvex_core.validate_intent_json is appended to
@@ -30,37 +30,65 @@ COMMANDS
         error and exits with status 2. Run it where the guard runs, keep
         its output, and pin it when verifying.
 
-    verify [--public-key HEX] [FILE ...]
+    verify [--public-key HEX]... [--keys FILE]... [--] [FILE ...]
         Checks every line of each FILE in turn, or of standard input when
         no FILE is given ("-" also names standard input). The input is read
-        as a stream, so a log of any size needs little memory.
+        as a stream and no line's values are built, so memory is a small
+        buffer plus at most about twice the longest line (lines of any
+        length are read: the guard writes records of any length), plus 21
+        to 43 bytes for each valid record, to find repeats.
 
         A line is a valid record when all of these hold:
-          - it ends with a line feed, is at most 67108864 bytes (64 MiB)
-            long and holds no carriage return;
+          - it ends with a line feed and holds no carriage return;
           - it is UTF-8 text and one JSON object, written compactly;
           - its members are exactly, in this order: timestamp, intent_id,
             objective, mode, version, action_params, result, reason,
             public_key, signature, each name spelt without escapes;
           - public_key is 64 and signature 128 lowercase hexadecimal digits;
-          - with --public-key, public_key is the pinned key;
+          - with pinned keys (--public-key, --keys), public_key is one of
+            them;
           - the signature is a valid Ed25519 signature, by public_key, of
             the signed text: the first eight members in ascending order of
             their names (action_params, intent_id, mode, objective, reason,
             result, timestamp, version), each value exactly as it stands in
-            the line, joined as {"name":value,...} with no whitespace.
+            the line, joined as {"name":value,...} with no whitespace;
+          - it does not repeat an earlier line of the inputs byte for byte
+            (genuine records differ in their timestamps at least, so a
+            repeat is a replayed record). Lines are compared by a 64-bit
+            hash under a key drawn at random for each run; two different
+            lines collide with a chance of about n*n/2^65 over n records.
+
+        Without pinned keys, records signed by more than one key fail the
+        run: a second key is as likely a forger's as a rotation, and only
+        the operator can tell. Pin the trusted keys.
 
 OPTIONS
     --public-key HEX, --public-key=HEX
-        Pins the key: a record signed by any other key is reported as
-        signed by a foreign key, whatever its signature. Without pinning,
-        anyone can sign a well-formed record with a key of their own, so
-        an unpinned run only shows that each line is consistent with
-        itself; it lists the keys seen so that the operator can judge them.
-        HEX is 64 hexadecimal digits, either case.
+        Pins a key: a record signed by any key that is not pinned is
+        reported as signed by a foreign key, whatever its signature. HEX is
+        64 hexadecimal digits, either case. May be given several times
+        (key rotation): a record is valid under any pinned key. Without
+        pinning, anyone can sign a well-formed record with a key of their
+        own, so an unpinned run only shows that each line is consistent
+        with itself; it lists the keys seen so that the operator can judge
+        them, notes on standard error that nothing was pinned, and fails
+        when more than one key signed.
+
+    --keys FILE, --keys=FILE
+        Pins every key listed in FILE, one per line as for --public-key;
+        blanks around a key are ignored, and blank lines and lines starting
+        with # are skipped. A malformed line is a usage error that names
+        the line. May be given several times, and with --public-key.
 
     -h, --help
-        Prints this manual and exits with status 0.
+        Prints this manual and exits with status 0. Only as the command
+        itself or as the command's first option (orvex-audit verify
+        --help); anywhere else it is an unknown option, a usage error, so
+        that a stray -h cannot pass for a successful check.
+
+    --version
+        Prints "orvex-audit VERSION" and exits with status 0; like --help,
+        only as the command or its first option.
 
     --
         Ends the options; every later argument is a FILE.
@@ -71,7 +99,6 @@ OUTPUT
         FILE:LINE: REASON
     The reasons are:
         torn line: the log ends without a line feed
-        line longer than N bytes
         raw carriage return at column C
         not UTF-8 at column C
         not JSON: MESSAGE at column C
@@ -84,17 +111,24 @@ OUTPUT
         "signature" is not 128 lowercase hexadecimal digits
         signed by a foreign key HEX
         bad signature: the signed members do not match it
+        repeats FILE:LINE byte for byte
     Columns count bytes from 1. Then one summary line over all inputs:
         R records read: V valid, I invalid
-    and, without --public-key, one line per distinct key that signed a
-    valid record, in the order first seen:
+    A repeat counts as invalid. Then, unless exactly one key is pinned,
+    one line per distinct key that signed a valid record, in the order
+    first seen:
         key HEX: N valid records
+    and, when no key is pinned and more than one key signed, the line
+        K keys signed valid records and none is pinned: pin the trusted
+        ones with --public-key HEX or --keys FILE
     Errors opening or reading an input go to standard error, and the
-    remaining inputs are still checked.
+    remaining inputs are still checked; when no input could be read at
+    all, nothing is printed on standard output.
 
 EXIT STATUS
     0   every line of every input is a valid record (an empty log too)
-    1   at least one line is not
+    1   at least one line is not, or no key is pinned and more than one
+        key signed valid records
     2   usage error, an input that cannot be opened or read, output that
         cannot be written, or (pubkey) a missing or malformed ORVEX_SEED
 
@@ -108,6 +142,8 @@ EXAMPLES
         orvex-audit pubkey > audit.pub
     Verify a log against it:
         orvex-audit verify --public-key "$(cat audit.pub)" orvex_audit.log
+    Verify across a key rotation, the old and the new key pinned:
+        orvex-audit verify --keys trusted.keys old_audit.log orvex_audit.log
     Verify a log arriving on a pipe:
         zcat old_audit.log.gz | orvex-audit verify --public-key "$(cat audit.pub)"
 )manual";

@@ -1,33 +1,52 @@
-// The lines of one input, read through a fixed buffer so that memory stays
-// flat whatever the size of the input: one buffer, plus one line when a line
-// straddles two reads, never more than kMaxLineBytes of it.
+// The lines of one input, read through a fixed buffer. A line that lies
+// within one read is handed out in place; a longer one is gathered in a
+// buffer of its own size, whatever that size: the guard writes records of
+// any length, so there is no line limit. Memory is the read buffer plus the
+// current line; a large line's buffer is given back before the next line.
 #pragma once
 
 #include <cstddef>
-#include <string>
+#include <cstdlib>
+#include <memory>
 #include <string_view>
 #include <vector>
 
-namespace orvex::audit_tool {
+#include "orvex_audit/byte_source.h"
 
-// Longer lines are reported, not held; a record this long is no record the
-// guard has written for any plausible action.
-inline constexpr std::size_t kMaxLineBytes = std::size_t{64} << 20;
+namespace orvex::audit_tool {
 
 struct Line {
   // Without its line feed. Valid until the next call of LineSource::next.
-  // When too_long, only the first kMaxLineBytes bytes.
   std::string_view text;
   // False only for a last line that the input ends before finishing.
   bool has_line_feed = true;
-  bool too_long = false;
+};
+
+// A byte buffer that grows by realloc: for a large line the allocator can
+// move pages instead of copying them, so growing never needs the old and
+// the new size at once.
+class GrowingBytes {
+ public:
+  // Throws std::bad_alloc when memory runs out, like any other allocation.
+  void append(const char* bytes, std::size_t size);
+  void clear() { size_ = 0; }
+  // Frees the memory when it is more than `keep` bytes.
+  void shrink_above(std::size_t keep);
+  std::string_view view() const { return std::string_view(data_.get(), size_); }
+
+ private:
+  struct Free {
+    void operator()(char* p) const { std::free(p); }
+  };
+  std::unique_ptr<char, Free> data_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
 };
 
 class LineSource {
  public:
-  // REQUIRES: `fd` is open for reading and outlives this object, which does
-  // not close it.
-  explicit LineSource(int fd);
+  // REQUIRES: `source` outlives this object.
+  explicit LineSource(ByteSource& source);
 
   LineSource(const LineSource&) = delete;
   LineSource& operator=(const LineSource&) = delete;
@@ -36,22 +55,19 @@ class LineSource {
 
   // The next line. After kReadError, read_error() is the errno value.
   Status next(Line& line);
-  int read_error() const { return read_error_; }
+  int read_error() const { return source_.read_error(); }
 
  private:
   // Reads more bytes into the buffer; false at the end of the input or on error.
   bool refill();
-  // Adds to the line that straddles reads, keeping at most kMaxLineBytes.
-  void keep(const char* bytes, std::size_t size);
 
-  int fd_;
+  ByteSource& source_;
   std::vector<char> buffer_;
   std::size_t begin_ = 0;  // unread bytes are [begin_, end_)
   std::size_t end_ = 0;
   bool at_end_ = false;
-  int read_error_ = 0;
-  std::string pending_;
-  bool pending_too_long_ = false;
+  bool failed_ = false;
+  GrowingBytes pending_;  // a line that straddles reads
 };
 
 }  // namespace orvex::audit_tool

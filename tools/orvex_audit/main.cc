@@ -36,6 +36,11 @@ int run(const std::vector<std::string>& arguments) {
     case Command::kHelp:
       std::fwrite(kHelpText.data(), 1, kHelpText.size(), stdout);
       return std::fflush(stdout) == 0 ? kExitAllValid : kExitTrouble;
+    case Command::kVersion: {
+      const std::string text = m::fill(m::kVersion, {ORVEX_VERSION});
+      std::fwrite(text.data(), 1, text.size(), stdout);
+      return std::fflush(stdout) == 0 ? kExitAllValid : kExitTrouble;
+    }
     case Command::kPubkey: return run_pubkey(stdout, stderr);
     case Command::kVerify: return run_verify(options.value(), stdout, stderr);
   }

@@ -13,7 +13,6 @@ inline constexpr std::string_view kProgram = "orvex-audit";
 
 // ---- Why one line of the log is not a valid record ----
 inline constexpr std::string_view kTornLine = "torn line: the log ends without a line feed";
-inline constexpr std::string_view kLineTooLong = "line longer than {} bytes";
 inline constexpr std::string_view kCarriageReturn = "raw carriage return at column {}";
 inline constexpr std::string_view kNotUtf8 = "not UTF-8 at column {}";
 // The reader's own message, then the column it points at.
@@ -27,6 +26,8 @@ inline constexpr std::string_view kExtraMember = "extra member {} after \"{}\"";
 inline constexpr std::string_view kBadHex = "\"{}\" is not {} lowercase hexadecimal digits";
 inline constexpr std::string_view kForeignKey = "signed by a foreign key {}";
 inline constexpr std::string_view kBadSignature = "bad signature: the signed members do not match it";
+// The earlier line's input name and line number.
+inline constexpr std::string_view kRepeatedLine = "repeats {}:{} byte for byte";
 
 // ---- Reports on standard output ----
 // File name, line number, reason.
@@ -35,24 +36,37 @@ inline constexpr std::string_view kSummary = "{} records read: {} valid, {} inva
 // Public key, number of valid records it signed; first seen first.
 inline constexpr std::string_view kKeySeen = "key {}: {} valid records\n";
 inline constexpr std::string_view kKeysNotListed = "more than {} distinct keys: the rest are not listed\n";
+// Without pinned keys: the number of keys that signed valid records (or
+// kManyKeys), when more than one did.
+inline constexpr std::string_view kSeveralKeysUnpinned =
+    "{} keys signed valid records and none is pinned: pin the trusted ones with --public-key HEX or --keys FILE\n";
+inline constexpr std::string_view kManyKeys = "more than {}";
+inline constexpr std::string_view kVersion = "orvex-audit {}\n";
 inline constexpr std::string_view kStandardInputName = "(standard input)";
 
 // ---- Errors on standard error; each is preceded by kErrorPrefix ----
 inline constexpr std::string_view kErrorPrefix = "orvex-audit: ";
 inline constexpr std::string_view kUsageHint =
     "usage: orvex-audit pubkey\n"
-    "       orvex-audit verify [--public-key HEX] [FILE ...]\n"
-    "       orvex-audit --help\n";
+    "       orvex-audit verify [--public-key HEX]... [--keys FILE]... [--] [FILE ...]\n"
+    "       orvex-audit --help | --version\n";
 inline constexpr std::string_view kMissingCommand = "missing command";
 inline constexpr std::string_view kUnknownCommand = "unknown command \"{}\"";
 inline constexpr std::string_view kUnknownOption = "unknown option \"{}\"";
 inline constexpr std::string_view kMissingKeyValue = "--public-key needs a value";
-inline constexpr std::string_view kRepeatedKey = "--public-key given more than once";
+inline constexpr std::string_view kMissingKeysValue = "--keys needs a value";
+// The keys file's name, then the system's error text.
+inline constexpr std::string_view kKeysFileError = "--keys {}: {}";
+// The keys file's name, the line number, the line without surrounding blanks.
+inline constexpr std::string_view kBadKeysLine = "--keys {}:{}: needs 64 hexadecimal digits, got \"{}\"";
 inline constexpr std::string_view kBadPinnedKey = "--public-key needs 64 hexadecimal digits, got \"{}\"";
 inline constexpr std::string_view kPubkeyTakesNoArguments = "pubkey takes no arguments";
 // Name of the file (or kStandardInputName), then the system's error text.
 inline constexpr std::string_view kInputError = "{}: {}";
 inline constexpr std::string_view kOutputError = "standard output: {}";
+// Without pinned keys, when at most one key signed.
+inline constexpr std::string_view kNothingPinned =
+    "note: no key is pinned, so a record signed by any key passes; pin the trusted key with --public-key HEX";
 inline constexpr std::string_view kOutOfMemory = "out of memory";
 inline constexpr std::string_view kInternalError = "internal error";
 

@@ -21,6 +21,10 @@ namespace m = messages;
 static_assert(audit::kPublicKeyBytes == crypto_sign_PUBLICKEYBYTES);
 static_assert(audit::kSignatureBytes == crypto_sign_BYTES);
 
+// A signed text up to this size keeps its memory for the next line; a
+// larger one gives it back, so that memory follows the current line only.
+constexpr std::size_t kKeptSignedTextBytes = std::size_t{1} << 20;
+
 // Indices into kRecordOrder of the signed members, in ascending byte order
 // of their names: the order of the signed text.
 constexpr std::array<std::size_t, kSignedMembers> signed_order() {
@@ -67,7 +71,11 @@ Failure bad_hex(std::size_t member, std::size_t bytes) {
 // The text the writer signed: the signed members in ascending key order,
 // each value exactly as it stands in the line, with no whitespace.
 void rebuild_signed_text(const RawMembers& members, std::string& out) {
+  // Reserved whole, so that a long record's text is allocated once.
+  std::size_t size = 2 + kSignedMembers * 4;
+  for (std::size_t i = 0; i < kSignedMembers; ++i) size += kRecordOrder[i].size() + members[i].size();
   out.clear();
+  out.reserve(size);
   out.push_back('{');
   for (std::size_t n = 0; n < kSignedMembers; ++n) {
     const std::size_t i = kSignedOrder[n];
@@ -102,7 +110,7 @@ Result<audit::PublicKey> RecordChecker::check(std::string_view line) {
   if (!decode_hex_member(members[kSignatureMember], signature)) {
     return bad_hex(kSignatureMember, signature.size());
   }
-  if (pinned_.has_value() && key != *pinned_) {
+  if (!pinned_.empty() && !pinned_.contains(key)) {
     return Failure::ordinary(m::fill(m::kForeignKey, {lowercase_hex(key)}));
   }
 
@@ -110,6 +118,7 @@ Result<audit::PublicKey> RecordChecker::check(std::string_view line) {
   const int status =
       crypto_sign_verify_detached(signature.data(), reinterpret_cast<const unsigned char*>(signed_text_.data()),
                                   signed_text_.size(), key.data());
+  if (signed_text_.capacity() > kKeptSignedTextBytes) std::string().swap(signed_text_);
   if (status != 0) return Failure::ordinary(std::string(m::kBadSignature));
   return key;
 }

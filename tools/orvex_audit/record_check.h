@@ -2,20 +2,24 @@
 // public key has signed, and, when a key is pinned, is that the pinned key?
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
 #include "audit/signing_key.h"
 #include "common/result.h"
+#include "orvex_audit/pinned_keys.h"
 
 namespace orvex::audit_tool {
 
+// The verdict depends on the line and the pinned keys alone; the checker
+// only keeps memory to reuse from line to line. Lines may be checked on
+// several threads, one checker each, sharing the pinned keys read-only.
 class RecordChecker {
  public:
-  // With a pinned key, a record signed by any other key is refused: without
+  // With pinned keys, a record signed by any other key is refused: without
   // pinning, anyone could sign a record with a key of their own.
-  explicit RecordChecker(std::optional<audit::PublicKey> pinned) : pinned_(pinned) {}
+  // REQUIRES: `pinned` outlives this object.
+  explicit RecordChecker(const PinnedKeys& pinned) : pinned_(pinned) {}
 
   RecordChecker(const RecordChecker&) = delete;
   RecordChecker& operator=(const RecordChecker&) = delete;
@@ -27,9 +31,9 @@ class RecordChecker {
   Result<audit::PublicKey> check(std::string_view line);
 
  private:
-  std::optional<audit::PublicKey> pinned_;
+  const PinnedKeys& pinned_;
   // The signed text of the line being checked; kept so that its memory is
-  // reused from line to line.
+  // reused from line to line, unless a long line made it large.
   std::string signed_text_;
 };
 

@@ -47,14 +47,15 @@ std::string_view take_value(json::Reader& reader, std::string_view line) {
 }  // namespace
 
 Result<RawMembers> scan_record(std::string_view line) {
-  // First the whole line as JSON, read as the guard reads its documents, so
-  // that a syntax error is reported in the reader's own words and at the
-  // offending byte before any structure is judged. Every record the guard
-  // writes passes: its values came through the same reader and limits.
+  // First the whole line as JSON, checked by the rules by which the guard
+  // reads its documents, so that a syntax error is reported in the reader's
+  // own words and at the offending byte before any structure is judged.
+  // Every record the guard writes passes: its values came through the same
+  // reader and limits. Nothing is built, so memory does not grow with what
+  // the line holds.
   {
     json::Reader whole(line);
-    json::JsonValue value;
-    if (!whole.read_value(value) || !whole.finish()) return not_json(line, whole.error());
+    if (!whole.check_value() || !whole.finish()) return not_json(line, whole.error());
   }
 
   // The line is one JSON value with nothing but whitespace around it, so

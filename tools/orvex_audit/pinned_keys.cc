@@ -1,0 +1,67 @@
+#include "orvex_audit/pinned_keys.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "orvex_audit/byte_source.h"
+#include "orvex_audit/hex_digits.h"
+#include "orvex_audit/line_source.h"
+#include "orvex_audit/messages.h"
+#include "orvex_audit/read_only_file.h"
+
+namespace orvex::audit_tool {
+
+namespace {
+
+namespace m = messages;
+
+std::string_view trimmed(std::string_view text) {
+  constexpr std::string_view kBlanks = " \t\r";
+  const std::size_t first = text.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+}  // namespace
+
+void PinnedKeys::add(const audit::PublicKey& key) {
+  const auto at = std::lower_bound(keys_.begin(), keys_.end(), key);
+  if (at == keys_.end() || *at != key) keys_.insert(at, key);
+}
+
+bool PinnedKeys::contains(const audit::PublicKey& key) const {
+  return std::binary_search(keys_.begin(), keys_.end(), key);
+}
+
+Result<audit::PublicKey> parse_pinned_key(std::string_view hex) {
+  audit::PublicKey key;
+  if (!decode_hex(hex, HexCase::Either, key)) return Failure::ordinary(m::fill(m::kBadPinnedKey, {hex}));
+  return key;
+}
+
+Result<Unit> add_keys_from_file(const std::string& path, PinnedKeys& keys) {
+  const ReadOnlyFile file(path);
+  if (file.fd() < 0) return Failure::ordinary(m::fill(m::kKeysFileError, {path, std::strerror(file.open_error())}));
+  DescriptorSource bytes(file.fd());
+  LineSource lines(bytes);
+  Line line;
+  std::size_t number = 0;
+  for (;;) {
+    switch (lines.next(line)) {
+      case LineSource::Status::kEnd: return Unit{};
+      case LineSource::Status::kReadError:
+        return Failure::ordinary(m::fill(m::kKeysFileError, {path, std::strerror(lines.read_error())}));
+      case LineSource::Status::kLine: break;
+    }
+    ++number;
+    const std::string_view text = trimmed(line.text);
+    if (text.empty() || text.front() == '#') continue;
+    audit::PublicKey key;
+    if (!decode_hex(text, HexCase::Either, key)) {
+      return Failure::ordinary(m::fill(m::kBadKeysLine, {path, std::to_string(number), text}));
+    }
+    keys.add(key);
+  }
+}
+
+}  // namespace orvex::audit_tool
