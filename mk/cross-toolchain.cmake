@@ -3,6 +3,17 @@
 # and running them under qemu-user. Set ORVEX_CROSS_TRIPLE, for example
 # aarch64-linux-gnu or s390x-linux-gnu, and ORVEX_CROSS_QEMU, for example
 # qemu-aarch64.
+#
+# CMake reads this file again for its own compiler checks, without the
+# command line's settings: the first reading hands them on in the
+# environment.
+if(ORVEX_CROSS_TRIPLE)
+  set(ENV{ORVEX_CROSS_TRIPLE} "${ORVEX_CROSS_TRIPLE}")
+  set(ENV{ORVEX_CROSS_QEMU} "${ORVEX_CROSS_QEMU}")
+else()
+  set(ORVEX_CROSS_TRIPLE "$ENV{ORVEX_CROSS_TRIPLE}")
+  set(ORVEX_CROSS_QEMU "$ENV{ORVEX_CROSS_QEMU}")
+endif()
 set(CMAKE_SYSTEM_NAME Linux)
 string(REGEX REPLACE "-.*" "" CMAKE_SYSTEM_PROCESSOR "${ORVEX_CROSS_TRIPLE}")
 set(CMAKE_CXX_COMPILER ${ORVEX_CROSS_TRIPLE}-g++)
