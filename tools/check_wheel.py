@@ -161,7 +161,8 @@ def check_metadata(wheel):
     passed("metadata: licence MIT, texts %s" % ", ".join(LICENCE_FILES))
 
 
-# Runs in the fresh environment, inside the namespace where libsodium is hidden.
+# Runs in the fresh environment, inside the namespace where libsodium is
+# hidden (its first argument then says "hidden").
 USE_WITHOUT_LIBSODIUM = r"""
 import ctypes, json, os, subprocess, sys
 try:
@@ -169,7 +170,8 @@ try:
 except OSError:
     pass
 else:
-    sys.exit("libsodium is still loadable: the namespace hides nothing")
+    if sys.argv[1:] == ["hidden"]:
+        sys.exit("libsodium is still loadable: the namespace hides nothing")
 import orvex_core
 intent = json.dumps({"id": "intent-1", "objective": "o", "mode": "strict", "version": "1",
                      "constraints": [{"attribute": "amount", "operator": "<=", "value": 10, "priority": 1}]})
@@ -206,7 +208,7 @@ def check_installed_without_libsodium(wheel):
         # Every real file of libsodium is covered by an empty one; its
         # symbolic links then lead there too.
         hide = "".join("mount --bind /dev/null %s && " % path for path in libsodium_copies())
-        inner = hide + '"$0" "$1"'
+        inner = hide + '"$0" "$1" hidden'
         namespace = ["unshare", "-m"] if os.geteuid() == 0 else ["unshare", "-r", "-m"]
         if unshare is None or run(namespace + ["true"]).returncode != 0:
             print("note private mount namespaces are unavailable here; relying on the dependency check")
