@@ -18,10 +18,12 @@ set(CMAKE_SYSTEM_NAME Linux)
 string(REGEX REPLACE "-.*" "" CMAKE_SYSTEM_PROCESSOR "${ORVEX_CROSS_TRIPLE}")
 set(CMAKE_CXX_COMPILER ${ORVEX_CROSS_TRIPLE}-g++)
 set(CMAKE_LIBRARY_ARCHITECTURE ${ORVEX_CROSS_TRIPLE})
-# The target's C and C++ runtimes come with the cross compiler, under
-# /usr/TRIPLE; qemu looks there first, then in the multiarch folders, where
-# libsodium is.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${ORVEX_CROSS_QEMU} -L /usr/${ORVEX_CROSS_TRIPLE})
+# The programs run on the target's loader, C library and libsodium from the
+# multiarch folders; the C++ runtime, which the cross compiler keeps apart
+# in /usr/TRIPLE, is linked in (pointing qemu at that folder mixes two C
+# libraries, which aborts on s390x).
+set(CMAKE_CROSSCOMPILING_EMULATOR ${ORVEX_CROSS_QEMU})
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static-libstdc++ -static-libgcc")
 set(ENV{PKG_CONFIG_LIBDIR} "/usr/lib/${ORVEX_CROSS_TRIPLE}/pkgconfig:/usr/share/pkgconfig")
 # Only the target's libraries, never the build machine's.
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
