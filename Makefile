@@ -69,10 +69,10 @@ test-python: install $(VENV)/.test-tools
 # Every suite: the C++ tests, the Python tests, the wheel's checks (in
 # mk/wheel.mk), the same Python tests under every CPython 3.8-3.13 on the
 # machine against that wheel (compat, in mk/compat.mk), the C++ tests under
-# ASan and UBSan (sanitize, in mk/sanitize.mk) and on 64-bit ARM under
-# qemu-user (test-aarch64, in mk/cross.mk). `make quick-test` runs only the
-# first two.
-test: test-cpp test-python wheel-check compat sanitize test-aarch64
+# ASan and UBSan (sanitize, in mk/sanitize.mk), and on 64-bit ARM and on
+# big-endian IBM Z under qemu-user (test-aarch64, test-s390x, in
+# mk/cross.mk). `make quick-test` runs only the first two.
+test: test-cpp test-python wheel-check compat sanitize test-aarch64 test-s390x
 
 quick-test: test-cpp test-python
 
