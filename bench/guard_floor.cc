@@ -6,14 +6,22 @@
 // compared against.
 //
 // Usage: guard_floor [--iterations N] [--text-file PATH] [--two-writes]
-//   --text-file   the signed text to sign (default: a fixed realistic one);
-//                 one trailing line feed in the file is ignored.
-//   --two-writes  write the record and its line feed separately instead of
-//                 in one write, to price the second system call.
+//                    [--checked-open] [--io-only]
+//   --text-file     the signed text to sign (default: a fixed realistic one);
+//                   one trailing line feed in the file is ignored.
+//   --two-writes    write the record and its line feed separately instead of
+//                   in one write, to price the second system call.
+//   --checked-open  open and write as the guard does, to price what keeps a
+//                   FIFO from blocking and a record whole after a partial
+//                   line: read access, O_NONBLOCK and fstat on opening,
+//                   pread of the last byte before the write.
+//   --io-only       skip the key and the signature: time the file work alone,
+//                   so that what --checked-open adds stands out of the noise.
 // Prints one line: iterations=N line_bytes=B ns_per_iteration=T
 // The loop runs in a fresh temporary directory, removed at the end.
 #include <fcntl.h>
 #include <sodium.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -48,6 +56,8 @@ struct Options {
   long iterations = kDefaultIterations;
   std::string text_file;
   bool two_writes = false;
+  bool checked_open = false;
+  bool io_only = false;
 };
 
 bool parse_options(int argc, char** argv, Options& options) {
@@ -55,6 +65,10 @@ bool parse_options(int argc, char** argv, Options& options) {
     const std::string_view arg = argv[i];
     if (arg == "--two-writes") {
       options.two_writes = true;
+    } else if (arg == "--checked-open") {
+      options.checked_open = true;
+    } else if (arg == "--io-only") {
+      options.io_only = true;
     } else if (arg == "--iterations" && i + 1 < argc) {
       options.iterations = std::strtol(argv[++i], nullptr, 10);
       if (options.iterations <= 0) return false;
@@ -161,20 +175,38 @@ void write_all(int fd, std::string_view bytes) {
   }
 }
 
-void one_iteration(std::string_view signed_text, RecordLine& line, bool two_writes) {
+// The guard's open of a regular file: with read access and without waiting,
+// the file's type and its last byte looked at. The floor itself opens
+// write-only. The last byte is always a line feed here (or there is none),
+// so the guard's second look, after the write, never happens.
+int checked_open() {
+  const int fd = ::open(kLogFileName, O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, kCreateMode);
+  if (fd < 0) return fd;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) std::abort();
+  char last = '\n';
+  if (info.st_size > 0 && ::pread(fd, &last, 1, info.st_size - 1) == 1 && last != '\n') std::abort();
+  return fd;
+}
+
+void one_iteration(std::string_view signed_text, RecordLine& line, const Options& options) {
   std::array<unsigned char, crypto_sign_PUBLICKEYBYTES> public_key;
   std::array<unsigned char, crypto_sign_SECRETKEYBYTES> secret_key;
   std::array<unsigned char, crypto_sign_BYTES> signature;
-  crypto_sign_seed_keypair(public_key.data(), secret_key.data(), kSeed.data());
-  crypto_sign_detached(signature.data(), nullptr, reinterpret_cast<const unsigned char*>(signed_text.data()),
-                       signed_text.size(), secret_key.data());
-  sodium_memzero(secret_key.data(), secret_key.size());
-  line.fill(public_key.data(), signature.data());
+  if (!options.io_only) {
+    crypto_sign_seed_keypair(public_key.data(), secret_key.data(), kSeed.data());
+    crypto_sign_detached(signature.data(), nullptr, reinterpret_cast<const unsigned char*>(signed_text.data()),
+                         signed_text.size(), secret_key.data());
+    sodium_memzero(secret_key.data(), secret_key.size());
+    line.fill(public_key.data(), signature.data());
+  }
 
-  const Descriptor file(::open(kLogFileName, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kCreateMode));
+  const Descriptor file(options.checked_open
+                            ? checked_open()
+                            : ::open(kLogFileName, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kCreateMode));
   if (file.get() < 0) return;
   const std::string_view text = line.text();
-  if (two_writes) {
+  if (options.two_writes) {
     write_all(file.get(), text.substr(0, text.size() - 1));
     write_all(file.get(), text.substr(text.size() - 1));
   } else {
@@ -187,7 +219,7 @@ void one_iteration(std::string_view signed_text, RecordLine& line, bool two_writ
 int main(int argc, char** argv) {
   Options options;
   if (!parse_options(argc, argv, options)) {
-    std::fprintf(stderr, "usage: %s [--iterations N] [--text-file PATH] [--two-writes]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s [--iterations N] [--text-file PATH] [--two-writes] [--checked-open] [--io-only]\n", argv[0]);
     return 2;
   }
   std::string signed_text(kDefaultSignedText);
@@ -206,10 +238,10 @@ int main(int argc, char** argv) {
   }
 
   RecordLine line(signed_text);
-  for (long i = 0; i < kWarmUpIterations; ++i) one_iteration(signed_text, line, options.two_writes);
+  for (long i = 0; i < kWarmUpIterations; ++i) one_iteration(signed_text, line, options);
 
   const auto start = std::chrono::steady_clock::now();
-  for (long i = 0; i < options.iterations; ++i) one_iteration(signed_text, line, options.two_writes);
+  for (long i = 0; i < options.iterations; ++i) one_iteration(signed_text, line, options);
   const auto elapsed = std::chrono::steady_clock::now() - start;
 
   const double ns = static_cast<double>(std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count());

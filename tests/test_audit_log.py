@@ -4,6 +4,7 @@ file that only grows, also under several writing processes at once."""
 
 import json
 import os
+import shutil
 import subprocess
 import sys
 import textwrap
@@ -185,7 +186,7 @@ def test_letter_case_and_surrounding_white_space_of_the_seed(workdir, monkeypatc
     ("\u00e9" + SEED[:62], "Invalid ORVEX_SEED; expected hex string.: InvalidHexCharacter { c: '\u00c3', index: 0 }"),
     (SEED[:62], "Invalid ORVEX_SEED length; expected 32 bytes.: TryFromSliceError(())"),
     ("   ", "Invalid ORVEX_SEED length; expected 32 bytes.: TryFromSliceError(())"),
-    (os.fsdecode(b"ab\xff"), 'Veltrane requires ORVEX_SEED for integrity.: NotUnicode("ab\\xFF")'),
+    (os.fsdecode(b"ab\xff"), "Veltrane requires ORVEX_SEED for integrity.: NotUnicode(3 bytes, not UTF-8 at byte 2)"),
 ], ids=["odd", "prefix", "non-ascii", "short", "blank", "not-utf8"])
 def test_malformed_seed(tmp_path, monkeypatch, seed, expected):
     monkeypatch.setenv("ORVEX_SEED", seed)
@@ -200,31 +201,51 @@ def test_malformed_seed(tmp_path, monkeypatch, seed, expected):
 # --- The file ---------------------------------------------------------------
 
 
-def test_appends_and_continues_an_unterminated_last_line(workdir):
+def lost(reason):
+    """The line on standard error for one record that did not reach the log."""
+    return "orvex_core: audit record lost: %s: %s\n" % (LOG_NAME, reason)
+
+
+def test_a_partial_line_costs_no_record(workdir, capfd):
+    """The record that lands after a torn line ends it, and is written again
+    on a line of its own."""
     (workdir / LOG_NAME).write_bytes(b"earlier\npartial")
     decide(*example_documents())
-    data = (workdir / LOG_NAME).read_bytes()
-    assert data.startswith(b"earlier\npartial{\"timestamp\":")
-    assert data.endswith(b"}\n") and data.count(b"\n") == 2
+    decide(intent_text(), '{"params":{}}', '{"values":{}}')
+    earlier, torn, first, second = log_lines(workdir)
+    assert (earlier, torn) == ("earlier", "partial" + first)
+    for line in (first, second):
+        assert verifies(signed_text(raw_members(line)), raw_members(line))
+    assert capfd.readouterr().err == ""
 
 
-def test_directory_in_the_way_loses_the_record_only(workdir):
+def test_directory_in_the_way_loses_the_record_and_says_so(workdir, capfd):
     (workdir / LOG_NAME).mkdir()
     assert decide(*example_documents()) == EXAMPLE_REASON
     assert decide(intent_text(), '{"params":{}}', '{"values":{}}') is True
     assert list((workdir / LOG_NAME).iterdir()) == []
+    assert capfd.readouterr().err == lost("Is a directory") * 2
 
 
-def decide_in_read_only_directory(directory):
-    """Decides the worked example with `directory` (mode 0555) as the working
-    directory, where the log cannot be created. Root may write anywhere, so
-    under root a forked child gives up its privileges first."""
-    directory.chmod(0o555)
+def test_full_device_loses_the_record_and_says_so(workdir, capfd):
+    (workdir / LOG_NAME).symlink_to("/dev/full")
+    assert decide(*example_documents()) == EXAMPLE_REASON
+    assert capfd.readouterr().err == lost("No space left on device")
+
+
+def decide_as_other_user(directory):
+    """Decides the worked example in a forked child with `directory` as the
+    working directory; returns (outcome, standard error of the child). Root
+    may write anywhere, so under root the child gives up its privileges
+    first."""
     read_end, write_end = os.pipe()
+    error_read, error_write = os.pipe()
     pid = os.fork()
     if pid == 0:  # child: report the outcome through the pipe, never return
         try:
             os.close(read_end)
+            os.close(error_read)
+            os.dup2(error_write, 2)
             os.chdir(directory)
             if os.geteuid() == 0:
                 os.setgid(65534)
@@ -234,28 +255,183 @@ def decide_in_read_only_directory(directory):
         finally:
             os._exit(0)
     os.close(write_end)
-    with os.fdopen(read_end, "rb") as pipe:
+    os.close(error_write)
+    with os.fdopen(read_end, "rb") as pipe, os.fdopen(error_read, "rb") as errors:
         reported = pipe.read()
+        error_text = errors.read().decode()
     os.waitpid(pid, 0)
-    return json.loads(reported) if reported else None
+    return (json.loads(reported) if reported else None), error_text
 
 
-def test_read_only_directory_loses_the_record_only(tmp_path, monkeypatch):
+def test_read_only_directory_loses_the_record_and_says_so(tmp_path, monkeypatch):
     monkeypatch.setenv("ORVEX_SEED", SEED)
     locked = tmp_path / "locked"
     locked.mkdir()
-    assert decide_in_read_only_directory(locked) == EXAMPLE_REASON
+    locked.chmod(0o555)
+    assert decide_as_other_user(locked) == (EXAMPLE_REASON, lost("Permission denied"))
     assert not (locked / LOG_NAME).exists()
+
+
+def test_read_only_file_loses_the_record_and_says_so(tmp_path, monkeypatch):
+    monkeypatch.setenv("ORVEX_SEED", SEED)
+    tmp_path.chmod(0o777)
+    (tmp_path / LOG_NAME).write_bytes(b"")
+    (tmp_path / LOG_NAME).chmod(0o444)
+    assert decide_as_other_user(tmp_path) == (EXAMPLE_REASON, lost("Permission denied"))
+    assert (tmp_path / LOG_NAME).read_bytes() == b""
+
+
+# One decision in a fresh interpreter, after `setup` (Python statements);
+# prints the outcome. The child imports the very module under test.
+DECIDE_IN_CHILD = textwrap.dedent("""
+    import os, resource, signal, sys
+    import orvex_core
+    intent, action, state = sys.argv[1:4]
+    exec(sys.argv[4])
+    try:
+        print(orvex_core.validate_intent_json(intent, action, state))
+    except ValueError as denial:
+        print(denial)
+""")
+
+
+def decide_in_child(workdir, setup="", timeout=60):
+    """(outcome line, standard error) of the worked example decided in a new
+    process in `workdir`, which must end within `timeout` seconds."""
+    module_dir = os.path.dirname(os.path.abspath(orvex_core.__file__))
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join(filter(None, [module_dir, os.environ.get("PYTHONPATH")])))
+    done = subprocess.run([sys.executable, "-c", DECIDE_IN_CHILD, *example_documents(), setup], cwd=workdir,
+                          env=env, capture_output=True, timeout=timeout)
+    assert done.returncode == 0, done.stderr
+    return done.stdout.decode().strip(), done.stderr.decode()
+
+
+def test_fifo_without_reader_loses_the_record_at_once(workdir):
+    os.mkfifo(workdir / LOG_NAME)
+    # A call that waited for a reader would never end; the timeout ends the test.
+    assert decide_in_child(workdir, timeout=20) == (EXAMPLE_REASON, lost("No such device or address"))
+
+
+# A log shipper's end of a FIFO: opened before any record, it says "ready",
+# then passes on everything up to the given number of line feeds. It runs in
+# its own process because the guard holds the interpreter lock while it waits
+# for the reader.
+FIFO_READER = textwrap.dedent("""
+    import os, sys, time
+    reader = os.open(sys.argv[1], os.O_RDONLY | os.O_NONBLOCK)
+    os.set_blocking(reader, True)
+    print("ready", flush=True)
+    received, deadline = b"", time.monotonic() + 60
+    while received.count(b"\\n") < int(sys.argv[2]) and time.monotonic() < deadline:
+        chunk = os.read(reader, 65536)
+        if chunk:
+            received += chunk
+        else:
+            time.sleep(0.001)  # no writer at the moment
+    sys.stdout.buffer.write(received)
+""")
+
+
+def test_fifo_with_a_reader_receives_whole_records(workdir, capfd):
+    os.mkfifo(workdir / LOG_NAME)
+    reader = subprocess.Popen([sys.executable, "-c", FIFO_READER, str(workdir / LOG_NAME), "2"],
+                              stdout=subprocess.PIPE)
+    assert reader.stdout.readline() == b"ready\n"
+    # A record far larger than the pipe's buffer makes the write wait for the
+    # reader several times.
+    big_action = json.dumps({"params": {"amount": 150, "note": "x" * 300000}})
+    assert decide(intent_text([("amount", "<=", 100)]), big_action, '{"values":{}}') == EXAMPLE_REASON
+    assert decide(*example_documents()) == EXAMPLE_REASON
+    received, _ = reader.communicate(timeout=60)
+    lines = received.decode().split("\n")
+    assert len(lines) == 3 and lines[2] == ""
+    for line in lines[:2]:
+        assert verifies(signed_text(raw_members(line)), raw_members(line))
+    assert capfd.readouterr().err == ""
+
+
+def test_short_write_loses_one_record_and_the_next_stays_whole(workdir):
+    decide(*example_documents())
+    size = (workdir / LOG_NAME).stat().st_size
+    # The interpreter ignores SIGXFSZ, so the write past the limit stops short.
+    setup = "resource.setrlimit(resource.RLIMIT_FSIZE, (%d, resource.RLIM_INFINITY))" % (size + 40)
+    assert decide_in_child(workdir, setup) == (EXAMPLE_REASON, lost("File too large"))
+    assert (workdir / LOG_NAME).stat().st_size == size + 40
+    decide(*example_documents())
+    first, torn, last = log_lines(workdir)
+    assert torn[40:] == last
+    for line in (first, last):
+        assert verifies(signed_text(raw_members(line)), raw_members(line))
+
+
+# In a private mount namespace: a 12 KiB file system, a filler of one page,
+# decisions until one is lost; then the filler goes and one more is made.
+FULL_DISK = textwrap.dedent("""
+    import os, subprocess, sys
+    import orvex_core
+    intent, action, state, directory = sys.argv[1:5]
+    subprocess.run(["mount", "-t", "tmpfs", "-o", "size=12k", "tmpfs", directory], check=True)
+    os.chdir(directory)
+    with open("filler", "wb") as filler:
+        filler.write(b"f" * 4096)
+    def decide():
+        try:
+            orvex_core.validate_intent_json(intent, action, state)
+        except ValueError:
+            pass
+    for made in range(100):
+        before = os.path.getsize("orvex_audit.log") if made else 0
+        decide()
+        with open("orvex_audit.log", "rb") as log:
+            if not log.read().endswith(b"\\n") or os.path.getsize("orvex_audit.log") == before:
+                break
+    os.unlink("filler")
+    decide()
+    sys.stdout.buffer.write(open("orvex_audit.log", "rb").read())
+""")
+
+
+def test_full_file_system_loses_one_record_and_the_next_stays_whole(workdir):
+    if shutil.which("unshare") is None or subprocess.run(["unshare", "-m", "true"]).returncode != 0:
+        pytest.skip("no private mount namespace here")
+    mount_point = workdir / "tiny"
+    mount_point.mkdir()
+    module_dir = os.path.dirname(os.path.abspath(orvex_core.__file__))
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join(filter(None, [module_dir, os.environ.get("PYTHONPATH")])))
+    done = subprocess.run(["unshare", "-m", sys.executable, "-c", FULL_DISK, *example_documents(), str(mount_point)],
+                          env=env, capture_output=True, timeout=120)
+    if done.returncode != 0 and b"mount" in done.stderr:
+        pytest.skip("tmpfs cannot be mounted here: " + done.stderr.decode())
+    assert done.returncode == 0, done.stderr
+    assert done.stderr.decode() == lost("No space left on device")
+    lines = done.stdout.decode().split("\n")
+    assert lines[-1] == ""
+    *whole, torn, last = lines[:-1]
+    # Unless the disk filled up exactly at a line's end, the lost record left
+    # a torn line, which the last record ended before standing on its own.
+    if not torn.endswith(last):
+        whole.append(torn)
+    else:
+        assert torn != last
+    for line in [*whole, last]:
+        assert verifies(signed_text(raw_members(line)), raw_members(line))
+
+
+def test_descriptor_limit_loses_the_record_and_says_so(workdir):
+    setup = ("soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)\n"
+             "resource.setrlimit(resource.RLIMIT_NOFILE, (0, hard))")
+    assert decide_in_child(workdir, setup) == (EXAMPLE_REASON, lost("Too many open files"))
+    assert not (workdir / LOG_NAME).exists()
 
 
 WRITER = textwrap.dedent("""
     import sys
     import orvex_core
-    writer, count = sys.argv[1], int(sys.argv[2])
+    writer, count, pad_base, pad_spread = sys.argv[1], *map(int, sys.argv[2:5])
     intent = ('{"id":"writer-%s","objective":"load","mode":"strict","version":"1",'
               '"constraints":[{"attribute":"n","operator":"<=","value":-1,"priority":0}]}' % writer)
     for n in range(count):
-        action = '{"params":{"n":%d,"pad":"%s"}}' % (n, "x" * (n % 300))
+        action = '{"params":{"n":%d,"pad":"%s"}}' % (n, "x" * (pad_base + n % pad_spread))
         try:
             orvex_core.validate_intent_json(intent, action, '{"values":{}}')
         except ValueError:
@@ -263,12 +439,17 @@ WRITER = textwrap.dedent("""
 """)
 
 
-def test_concurrent_processes_never_interleave_lines(workdir):
-    writers, count = 4, 2000
+# Records of a few hundred bytes, and records of several pages, which the
+# system copies into the file a page at a time: another writer looking at the
+# end of the file meanwhile sees the middle of a record.
+@pytest.mark.parametrize("count, pad_base, pad_spread", [(2000, 0, 300), (400, 4000, 9000)],
+                         ids=["short", "multi-page"])
+def test_concurrent_processes_never_interleave_lines(workdir, count, pad_base, pad_spread):
+    writers = 4
     # The writers import the very module under test, wherever it was found.
     module_dir = os.path.dirname(os.path.abspath(orvex_core.__file__))
     env = dict(os.environ, PYTHONPATH=os.pathsep.join(filter(None, [module_dir, os.environ.get("PYTHONPATH")])))
-    processes = [subprocess.Popen([sys.executable, "-c", WRITER, str(w), str(count)], cwd=workdir, env=env)
+    processes = [subprocess.Popen([sys.executable, "-c", WRITER, str(w), str(count), str(pad_base), str(pad_spread)], cwd=workdir, env=env)
                  for w in range(writers)]
     assert [p.wait(timeout=600) for p in processes] == [0] * writers
 

@@ -10,7 +10,8 @@ namespace orvex::audit {
 // Loads the signing key, builds the signed text and the record, signs, and
 // appends one line to "orvex_audit.log" in the working directory. Fails only
 // when the key cannot be made (an abort); a log file that cannot be opened
-// or written loses the record silently.
+// or written loses the record, says so in one line on standard error, and
+// the call goes on.
 Result<Unit> append_audit_record(const documents::Intent& intent, const documents::ProposedAction& action,
                                  const validation::Verdict& verdict);
 

@@ -3,13 +3,23 @@
 
 #include <string_view>
 
+#include "common/result.h"
+
 namespace orvex::audit {
 
-// Opens `path` for appending (created 0644 when absent, never truncated),
-// writes `line` and a line feed in one write so that concurrent appenders
-// never interleave inside a line, finishes a short write with the rest,
-// retries on EINTR, and closes the file. Any failure silently loses the
-// line, or the rest of it: the log is best effort by contract.
-void append_line(const char* path, std::string_view line);
+// Opens `path` for appending (created 0644 less the umask when absent, never
+// truncated) and writes `line` and a line feed in one write, so that
+// concurrent appenders never interleave inside a line; finishes a short
+// write with the rest, retries on EINTR, and closes the file.
+//
+// Never blocks on opening: a FIFO that nobody reads cannot be opened. A line
+// is never lost to a partial last line: when the line landed after one (an
+// earlier write stopped short), the torn line ends there and the line is
+// written once more on a line of its own, so it still reads whole.
+//
+// Returns the system's error text when the line, or the rest of it, did not
+// reach the file (it cannot be opened, a write or the close failed); what
+// reached the file stays there.
+[[nodiscard]] Result<Unit> append_line(const char* path, std::string_view line);
 
 }  // namespace orvex::audit

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-#include "json/quoted_text.h"
 #include "json/utf8.h"
 
 namespace orvex::audit {
@@ -16,20 +15,6 @@ bool is_white_space(char32_t c) {
 }
 
 bool is_continuation(char byte) { return (static_cast<std::uint8_t>(byte) & 0xC0) == 0x80; }
-
-void append_quoted_run(std::string_view run, std::string& out) {
-  if (run.empty()) return;
-  std::string quoted;
-  json::append_quoted_text(run, quoted);
-  out.append(quoted, 1, quoted.size() - 2);  // without its own quotes
-}
-
-void append_byte_escape(std::uint8_t byte, std::string& out) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  out.append("\\x");
-  out.push_back(kDigits[byte >> 4]);
-  out.push_back(kDigits[byte & 0x0F]);
-}
 
 }  // namespace
 
@@ -49,24 +34,14 @@ std::string_view trim_white_space(std::string_view utf8) {
   return utf8;
 }
 
-void append_debug_quoted_bytes(std::string_view bytes, std::string& out) {
-  out.push_back('"');
-  std::size_t run_start = 0;
+std::size_t first_byte_not_utf8(std::string_view bytes) {
   std::size_t at = 0;
   while (at < bytes.size()) {
-    const json::Utf8Char decoded = json::decode_utf8(bytes, at);
-    if (decoded.length != 0) {
-      at += decoded.length;
-      continue;
-    }
-    // A byte that starts no valid sequence; the bytes after it are judged
-    // afresh, so a cut-short sequence shows each of its bytes.
-    append_quoted_run(bytes.substr(run_start, at - run_start), out);
-    append_byte_escape(static_cast<std::uint8_t>(bytes[at]), out);
-    run_start = ++at;
+    const std::size_t length = json::decode_utf8(bytes, at).length;
+    if (length == 0) break;
+    at += length;
   }
-  append_quoted_run(bytes.substr(run_start), out);
-  out.push_back('"');
+  return at;
 }
 
 }  // namespace orvex::audit

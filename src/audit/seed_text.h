@@ -1,9 +1,8 @@
 // The text handling of ORVEX_SEED before any hexadecimal is decoded: UTF-8
-// validity, trimming of Unicode white space at both ends, and the quoted
-// debug form of a value that is not valid UTF-8.
+// validity and trimming of Unicode white space at both ends.
 #pragma once
 
-#include <string>
+#include <cstddef>
 #include <string_view>
 
 namespace orvex::audit {
@@ -14,9 +13,8 @@ namespace orvex::audit {
 // REQUIRES: json::is_valid_utf8(utf8).
 std::string_view trim_white_space(std::string_view utf8);
 
-// Appends `bytes` in double quotes: each valid UTF-8 run in the notation of
-// json::append_quoted_text, each byte outside a valid sequence as \xHH
-// (uppercase digits).
-void append_debug_quoted_bytes(std::string_view bytes, std::string& out);
+// The offset of the first byte of `bytes` that starts no well-formed UTF-8
+// sequence, or bytes.size() when there is none.
+std::size_t first_byte_not_utf8(std::string_view bytes);
 
 }  // namespace orvex::audit

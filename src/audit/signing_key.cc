@@ -9,6 +9,7 @@
 #include "audit/messages.h"
 #include "audit/scoped_wipe.h"
 #include "audit/seed_text.h"
+#include "common/fill_message.h"
 #include "json/quoted_text.h"
 #include "json/utf8.h"
 
@@ -54,11 +55,10 @@ Failure bad_hex_character(std::uint8_t byte, std::size_t index) {
   return Failure::abort(std::move(text));
 }
 
+// Says where the value goes wrong without showing any of it.
 Failure not_unicode(std::string_view value) {
-  std::string text(messages::kSeedNotUnicodeStart);
-  append_debug_quoted_bytes(value, text);
-  text.append(messages::kSeedNotUnicodeEnd);
-  return Failure::abort(std::move(text));
+  return Failure::abort(fill_message(messages::kSeedNotUnicode, {std::to_string(value.size()),
+                                                                 std::to_string(first_byte_not_utf8(value))}));
 }
 
 // `text` is the trimmed seed text, read in place from the environment and

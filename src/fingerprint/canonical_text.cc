@@ -1,14 +1,13 @@
 #include "fingerprint/canonical_text.h"
 
 #include <algorithm>
-#include <array>
-#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 #include "fingerprint/fixed_decimal.h"
+#include "fingerprint/name_order.h"
 
 namespace orvex::fingerprint {
 namespace {
@@ -18,55 +17,6 @@ constexpr std::size_t kChunkBytes = 64 * 1024;
 // Bytes of one entry's text in the common case: a name of some twenty
 // bytes, ':', a short number, ';'.
 constexpr std::size_t kEntryEstimate = 40;
-// Up to this many entries are sorted by insertion, in place.
-constexpr std::size_t kInsertionSortLimit = 20;
-
-// The first eight bytes of a name as a big-endian number, zero-padded:
-// when two of these differ, they order the names as their bytes do (a
-// padding zero only meets a real byte where the shorter name is a prefix
-// of the longer one, which sorts first anyway).
-std::uint64_t name_prefix(std::string_view name) {
-  std::uint64_t prefix = 0;
-  if (name.size() >= sizeof prefix) {
-    std::memcpy(&prefix, name.data(), sizeof prefix);
-    if constexpr (std::endian::native == std::endian::little) prefix = __builtin_bswap64(prefix);
-    return prefix;
-  }
-  for (std::size_t i = 0; i < sizeof prefix; ++i) {
-    prefix = (prefix << 8) | (i < name.size() ? static_cast<unsigned char>(name[i]) : 0u);
-  }
-  return prefix;
-}
-
-// Stable sort by the bytes of the name (unsigned, a proper prefix first,
-// as string_view compares): entries with equal names keep document order.
-// Small lists are sorted by insertion on their names' prefixes, which
-// settle most comparisons without reading the names again.
-template <class Entry, class Name>
-void sort_by_name(std::vector<Entry>& entries, Name name) {
-  if (entries.size() <= kInsertionSortLimit) {
-    struct Keyed {
-      std::uint64_t prefix;
-      Entry entry;
-    };
-    std::array<Keyed, kInsertionSortLimit> keyed;
-    const std::size_t count = entries.size();
-    for (std::size_t i = 0; i < count; ++i) keyed[i] = {name_prefix(entries[i].*name), entries[i]};
-    const auto before = [name](const Keyed& a, const Keyed& b) {
-      return a.prefix != b.prefix ? a.prefix < b.prefix : a.entry.*name < b.entry.*name;
-    };
-    for (std::size_t i = 1; i < count; ++i) {
-      const Keyed moving = keyed[i];
-      std::size_t j = i;
-      for (; j > 0 && before(moving, keyed[j - 1]); --j) keyed[j] = keyed[j - 1];
-      keyed[j] = moving;
-    }
-    for (std::size_t i = 0; i < count; ++i) entries[i] = keyed[i].entry;
-  } else {
-    std::stable_sort(entries.begin(), entries.end(),
-                     [name](const Entry& a, const Entry& b) { return a.*name < b.*name; });
-  }
-}
 
 // The canonical text is written into one buffer that goes to the sink
 // whenever an entry might not fit. An entry needs its name, ':', at most
@@ -121,24 +71,33 @@ class ChunkWriter {
   const std::function<void(std::string_view)>& sink_;
 };
 
-template <class Entry, class Name, class Number>
-void emit_entries(std::vector<Entry>& entries, Name name, Number number, ChunkWriter& out) {
-  sort_by_name(entries, name);
-  for (const Entry& e : entries) out.entry(e.*name, e.*number);
+template <class Entry, class Number>
+void emit_entries(const std::vector<Entry>& entries, std::string_view Entry::*name, Number number, NameOrder& order,
+                  ChunkWriter& out) {
+  order.sort(NameColumn::of(entries, name));
+  const std::size_t count = entries.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i + 2 * kNamePrefetchAhead < count) __builtin_prefetch(&entries[order[i + 2 * kNamePrefetchAhead]]);
+    if (i + kNamePrefetchAhead < count) __builtin_prefetch((entries[order[i + kNamePrefetchAhead]].*name).data());
+    const Entry& e = entries[order[i]];
+    out.entry(e.*name, e.*number);
+  }
 }
 
 }  // namespace
 
-void emit_canonical_text(documents::ProjectManifest& manifest, const std::function<void(std::string_view)>& sink) {
+void emit_canonical_text(const documents::ProjectManifest& manifest,
+                         const std::function<void(std::string_view)>& sink) {
   const std::size_t entries = manifest.mod_surfaces.size() + manifest.weight_tables.size();
   char local[ChunkWriter::kLocalBytes];
   ChunkWriter out(std::min(kChunkBytes, entries * kEntryEstimate), local, sink);
-  emit_entries(manifest.mod_surfaces, &documents::ModSurface::name, &documents::ModSurface::weight, out);
-  emit_entries(manifest.weight_tables, &documents::WeightTable::key, &documents::WeightTable::value, out);
+  NameOrder order;  // one working space for both lists
+  emit_entries(manifest.mod_surfaces, &documents::ModSurface::name, &documents::ModSurface::weight, order, out);
+  emit_entries(manifest.weight_tables, &documents::WeightTable::key, &documents::WeightTable::value, order, out);
   out.flush();
 }
 
-std::string canonical_text(documents::ProjectManifest manifest) {
+std::string canonical_text(const documents::ProjectManifest& manifest) {
   std::string text;
   emit_canonical_text(manifest, [&](std::string_view piece) { text += piece; });
   return text;

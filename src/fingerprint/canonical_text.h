@@ -13,11 +13,12 @@ namespace orvex::fingerprint {
 
 // Feeds the canonical text to `sink` in pieces of bounded size, so that a
 // huge manifest never needs its whole canonical text in memory at once.
-// Sorts the manifest's own lists, which the caller owns for this one call:
-// a manifest of millions of entries is not copied to be sorted.
-void emit_canonical_text(documents::ProjectManifest& manifest, const std::function<void(std::string_view)>& sink);
+// The lists are not changed: their order is kept as indices beside them,
+// so a manifest of millions of entries is not copied to be sorted.
+void emit_canonical_text(const documents::ProjectManifest& manifest,
+                         const std::function<void(std::string_view)>& sink);
 
 // The whole canonical text at once (for tests and small manifests).
-std::string canonical_text(documents::ProjectManifest manifest);
+std::string canonical_text(const documents::ProjectManifest& manifest);
 
 }  // namespace orvex::fingerprint

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <limits>
 
+#include "json/eight_digits.h"
 #include "json/messages.h"
 #include "json/pow10_table.h"
 #include "json/reader.h"
@@ -26,25 +27,6 @@ bool is_digit(unsigned char c) { return c >= '0' && c <= '9'; }
 // 64 bits without a check per digit.
 constexpr int kDigitsThatAlwaysFit = 19;
 
-// Eight ASCII digits in `v` (first digit in the lowest byte)?
-bool is_eight_digits(std::uint64_t v) {
-  // Each byte is 0x30..0x39: its high nibble is 3, and adding 6 does not
-  // carry into the next nibble.
-  return (((v & 0xF0F0F0F0F0F0F0F0ULL) | (((v + 0x0606060606060606ULL) & 0xF0F0F0F0F0F0F0F0ULL) >> 4)) ==
-          0x3333333333333333ULL);
-}
-
-// The value of eight ASCII digits, the first the most significant: pairs,
-// then quads, then the whole, each step one multiply.
-std::uint64_t eight_digits_value(std::uint64_t v) {
-  v -= 0x3030303030303030ULL;
-  v = (v * 10) + (v >> 8);  // each even byte: two digits
-  v = (((v & 0x000000FF000000FFULL) * 0x000F424000000064ULL) +
-       (((v >> 16) & 0x000000FF000000FFULL) * 0x0000271000000001ULL)) >>
-      32;
-  return v;
-}
-
 // Takes up to `room` digits from [p, end) into `significand`, eight at a
 // time where it can; the caller guarantees that `room` more digits fit.
 // Returns the first byte not taken. Inlined, so that the significand stays
@@ -52,7 +34,7 @@ std::uint64_t eight_digits_value(std::uint64_t v) {
 [[gnu::always_inline]] inline const char* take_digits(const char* p, const char* end, int room,
                                                       std::uint64_t& significand) {
   // The word tests read the first byte as the lowest.
-  if constexpr (std::endian::native == std::endian::little) {
+  if constexpr (kEightDigitWords) {
     while (room >= 8 && end - p >= 8) {
       std::uint64_t v;
       std::memcpy(&v, p, sizeof v);

@@ -2,9 +2,9 @@
 // standard error. Placeholders "{}" are filled in order by fill_message.
 #pragma once
 
-#include <initializer_list>
-#include <string>
 #include <string_view>
+
+#include "common/fill_message.h"
 
 namespace orvex::module::messages {
 
@@ -45,8 +45,6 @@ inline constexpr std::string_view kUnknownFault = "unknown internal fault";
 inline constexpr std::string_view kPanicDiagnostic = "orvex_core: call aborted in {}: {}\n";
 inline constexpr char kUncaughtPanic[] = "uncaught panic at ffi boundary\n";
 
-// Returns `text` with each "{}" replaced by the next of `values`; a "{}"
-// left over once the values run out is copied as it stands.
-std::string fill_message(std::string_view text, std::initializer_list<std::string_view> values);
+using orvex::fill_message;
 
 }  // namespace orvex::module::messages

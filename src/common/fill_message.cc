@@ -1,6 +1,6 @@
-#include "module/messages.h"
+#include "common/fill_message.h"
 
-namespace orvex::module::messages {
+namespace orvex {
 
 std::string fill_message(std::string_view text, std::initializer_list<std::string_view> values) {
   constexpr std::string_view kPlaceholder = "{}";
@@ -19,4 +19,4 @@ std::string fill_message(std::string_view text, std::initializer_list<std::strin
   }
 }
 
-}  // namespace orvex::module::messages
+}  // namespace orvex
