@@ -1,6 +1,6 @@
-# `make compat`: builds the one abi3 wheel once and runs the Python test
-# suite against it under every CPython 3.8 to 3.13 found on this machine,
-# each in a fresh virtual environment under build/compat/<version>.
+# `make compat`: runs the Python test suite against the one repaired abi3
+# wheel of `make wheel` under every CPython 3.8 to 3.13 found on this
+# machine, each in a fresh virtual environment under build/compat/<version>.
 #
 # An interpreter is found as python3.X on PATH or, failing that, as a pyenv
 # version 3.X.* (pyenv shims answer only for the selected versions). A
@@ -9,21 +9,14 @@
 
 COMPAT_VERSIONS := 3.8 3.9 3.10 3.11 3.12 3.13
 COMPAT_DIR := build/compat
-WHEELHOUSE := build/wheelhouse
 # The test extra of the package, plus what the stub test needs.
 COMPAT_TEST_EXTRAS := "mypy>=1"
 
-.PHONY: compat compat-wheel
+.PHONY: compat
 
-compat-wheel: venv
-	rm -f $(WHEELHOUSE)/orvex_core-*.whl
-	# A build directory of its own, so that a concurrent `make install` does
-	# not build into the same tree.
-	$(VPY) -m pip wheel . -w $(WHEELHOUSE) --no-deps -q -C build-dir=$(COMPAT_DIR)/wheel-build
-
-compat: compat-wheel
+compat: wheel
 	@set -e; \
-	wheel=$$(ls $(WHEELHOUSE)/orvex_core-*-abi3-*.whl); \
+	wheel=$$(ls dist/orvex_core-*-abi3-manylinux*.whl); \
 	echo "wheel: $$wheel"; \
 	find_python() { \
 	  if python$$1 -c "" >/dev/null 2>&1; then \

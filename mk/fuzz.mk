@@ -18,7 +18,7 @@ FUZZ_TIMEOUT ?= 10
 .PHONY: fuzz fuzz-deps fuzz-build
 
 # clang with the libFuzzer runtime, from Debian, only when missing.
-fuzz-deps: system-deps
+fuzz-deps: test-deps
 	@printf 'extern "C" int LLVMFuzzerTestOneInput(const char*, unsigned long) { return 0; }\n' \
 	  | clang++ -x c++ -fsanitize=fuzzer -o /dev/null - 2>/dev/null || { \
 	  echo "installing clang and the libFuzzer runtime"; \

@@ -23,7 +23,7 @@ LEAKCHECK_VALGRIND := valgrind --tool=memcheck --leak-check=full --show-leak-kin
 
 .PHONY: leakcheck
 
-leakcheck: venv
+leakcheck: venv $(VENV)/.test-tools
 	@command -v valgrind >/dev/null 2>&1 || { sudo=""; [ "$$(id -u)" -eq 0 ] || sudo=sudo; \
 	  $$sudo apt-get update -qq && DEBIAN_FRONTEND=noninteractive $$sudo apt-get install -y -qq valgrind; }
 	cmake -S . -B $(LEAKCHECK_BUILD) -DORVEX_BUILD_MODULE=ON -DORVEX_BUILD_TESTS=OFF \

@@ -8,7 +8,7 @@ SANITIZE_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_check
 
 .PHONY: sanitize
 
-sanitize: system-deps
+sanitize: test-deps
 	cmake -S . -B $(SANITIZE_BUILD) -DORVEX_BUILD_TESTS=ON -DORVEX_BUILD_MODULE=OFF \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS)"
 	$(SANITIZE_ENV) cmake --build $(SANITIZE_BUILD) -j2

@@ -1,7 +1,12 @@
 #include "fingerprint/sha256.h"
 
+// The SHA instructions exist only on x86; elsewhere every digest comes from
+// libsodium.
+#if defined(__x86_64__) || defined(__i386__)
+#define ORVEX_X86_SHA_INSTRUCTIONS 1
 #include <cpuid.h>
 #include <immintrin.h>
+#endif
 
 #include <cstring>
 
@@ -23,6 +28,7 @@ alignas(16) constexpr std::uint32_t kRoundConstants[64] = {
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
 
 bool detect_sha_instructions() {
+#if defined(ORVEX_X86_SHA_INSTRUCTIONS)
   unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
   if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
   const bool ssse3 = (ecx & bit_SSSE3) != 0;
@@ -30,6 +36,9 @@ bool detect_sha_instructions() {
   if (!__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx)) return false;
   const bool sha = (ebx & bit_SHA) != 0;
   return ssse3 && sse41 && sha;
+#else
+  return false;
+#endif
 }
 
 void store_big_endian(std::uint32_t value, std::uint8_t* out) {
@@ -41,6 +50,7 @@ void store_big_endian(std::uint32_t value, std::uint8_t* out) {
 
 }  // namespace
 
+#if defined(ORVEX_X86_SHA_INSTRUCTIONS)
 // Four rounds per step with the message schedule kept in four registers of
 // four words each: for step g >= 4 the words are
 // msg2(msg1(W[g-4], W[g-3]) + (W[g-2]:W[g-1] shifted by one word), W[g-1]).
@@ -89,6 +99,10 @@ __attribute__((target("sha,sse4.1,ssse3"))) void sha256_blocks_with_sha_instruct
   _mm_storeu_si128(reinterpret_cast<__m128i*>(&state[0]), state0);
   _mm_storeu_si128(reinterpret_cast<__m128i*>(&state[4]), state1);
 }
+#else
+// Never called: uses_sha_instructions() is false on this processor.
+void sha256_blocks_with_sha_instructions(std::uint32_t*, const std::uint8_t*, std::size_t) { __builtin_trap(); }
+#endif
 
 bool Sha256::uses_sha_instructions() {
   static const bool available = detect_sha_instructions();
