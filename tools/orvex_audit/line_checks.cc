@@ -2,6 +2,7 @@
 
 #include <sched.h>
 
+#include <chrono>
 #include <new>
 
 #include "orvex_audit/messages.h"
@@ -15,6 +16,15 @@ namespace {
 constexpr std::size_t kBatchBytes = std::size_t{256} << 10;
 constexpr std::size_t kBatchLines = 512;
 constexpr std::size_t kBatchesPerJob = 4;
+
+// Waits until `ready()` holds. Through wait_until on the steady clock, which
+// the library's header carries inline: the plain wait() is a libstdc++ symbol
+// new in GCC 12 (GLIBCXX_3.4.30), and needing it would make the wheel
+// refuse every system older than glibc 2.35.
+template <class Ready>
+void wait_until_ready(std::condition_variable& signal, std::unique_lock<std::mutex>& lock, Ready ready) {
+  while (!ready()) signal.wait_until(lock, std::chrono::steady_clock::now() + std::chrono::hours(1));
+}
 
 }  // namespace
 
@@ -107,7 +117,7 @@ void LineChecks::emit_ready(bool wait) {
     Batch& batch = *in_flight_.front();
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      if (wait) batch_done_.wait(lock, [&batch] { return batch.done; });
+      if (wait) wait_until_ready(batch_done_, lock, [&batch] { return batch.done; });
       if (!batch.done) return;
     }
     if (batch.out_of_memory) throw std::bad_alloc();
@@ -126,7 +136,7 @@ void LineChecks::work() {
     Batch* batch;
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      work_ready_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+      wait_until_ready(work_ready_, lock, [this] { return stopping_ || !queue_.empty(); });
       if (queue_.empty()) return;
       batch = queue_.front();
       queue_.pop_front();
