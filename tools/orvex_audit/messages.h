@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/fill_message.h"
+
 namespace orvex::audit_tool::messages {
 
 inline constexpr std::string_view kProgram = "orvex-audit";
@@ -74,21 +76,9 @@ inline constexpr std::string_view kNothingPinned =
 inline constexpr std::string_view kOutOfMemory = "out of memory";
 inline constexpr std::string_view kInternalError = "internal error";
 
-// Returns `pattern` with each "{}" replaced by the next of `values`; a "{}"
-// beyond the values stays as it is.
+// The project's one filler, under the short name the tool's call sites use.
 inline std::string fill(std::string_view pattern, std::initializer_list<std::string_view> values) {
-  std::string out;
-  out.reserve(pattern.size() + 32);
-  auto next = values.begin();
-  for (std::size_t at = 0; at < pattern.size(); ++at) {
-    if (pattern[at] == '{' && at + 1 < pattern.size() && pattern[at + 1] == '}' && next != values.end()) {
-      out.append(*next++);
-      ++at;
-    } else {
-      out.push_back(pattern[at]);
-    }
-  }
-  return out;
+  return fill_message(pattern, values);
 }
 
 }  // namespace orvex::audit_tool::messages
