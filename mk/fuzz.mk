@@ -11,7 +11,8 @@
 #   build/fuzz/fuzz_intent ARTIFACT    replay one input
 FUZZ_SECONDS ?= 600
 FUZZ_BUILD := build/fuzz
-FUZZ_TARGETS := json_reader intent action state manifest validate seal_line gzip_input
+# Each file fuzz/<name>_fuzz.cc is one target, as the fuzz build takes them.
+FUZZ_TARGETS := $(patsubst fuzz/%_fuzz.cc,%,$(sort $(wildcard fuzz/*_fuzz.cc)))
 # A single input that takes longer than this (seconds) counts as a hang.
 FUZZ_TIMEOUT ?= 10
 

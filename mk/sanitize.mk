@@ -1,6 +1,9 @@
 # The C++ tests built with AddressSanitizer and UndefinedBehaviorSanitizer,
-# then run by ctest. Any report fails the run: nothing recovers, and leaks
-# are checked at exit.
+# then run by ctest: GoogleTest, and the replay of every fuzz target's seed
+# corpus (cut short, bytes replaced, strained texts), which is what reaches
+# the document decoders, the manifest, the fingerprint and the whole
+# validation with hostile input. Any report fails the run: nothing recovers,
+# and leaks are checked at exit.
 SANITIZE_BUILD := build/asan
 SANITIZE_FLAGS := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
 SANITIZE_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1 \

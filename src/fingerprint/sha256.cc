@@ -109,7 +109,9 @@ bool Sha256::uses_sha_instructions() {
   return available;
 }
 
-Sha256::Sha256() : accelerated_(uses_sha_instructions()) {
+Sha256::Sha256() : Sha256(uses_sha_instructions() ? Path::sha_instructions : Path::portable) {}
+
+Sha256::Sha256(Path path) : accelerated_(path == Path::sha_instructions && uses_sha_instructions()) {
   if (accelerated_) {
     state_ = kInitialState;
   } else {

@@ -18,9 +18,18 @@ using Sha256Digest = std::array<std::uint8_t, kSha256Bytes>;
 
 class Sha256 {
  public:
+  // How whole blocks are compressed. Both paths give the same digest.
+  enum class Path { sha_instructions, portable };
+
+  // The fastest path this processor has.
   Sha256();
+  // A chosen path, so that tests check the portable one on processors that
+  // have the SHA instructions too. Asking for the instructions where the
+  // processor lacks them gives the portable path: path() says which.
+  explicit Sha256(Path path);
   void update(std::string_view bytes);
   Sha256Digest finish();
+  Path path() const { return accelerated_ ? Path::sha_instructions : Path::portable; }
 
   // Whether this process hashes with the processor's SHA instructions.
   static bool uses_sha_instructions();
