@@ -9,9 +9,8 @@ CPP_BUILD := build/cpp
 # changed, and nothing at all when nothing did.
 MODULE_BUILD := build/module
 # What the installed module and orvex-audit are built from.
-MODULE_INPUTS := $(shell find src tools/orvex_audit stubs -type f 2>/dev/null) CMakeLists.txt pyproject.toml \
-  README.md LICENSE $(wildcard LICENSES/*)
-TEST_TOOLS := "pytest>=7" "hypothesis>=6" "cryptography>=41" "mypy>=1"
+MODULE_INPUTS := $(shell find src tools/orvex_audit stubs -type f 2>/dev/null) CMakeLists.txt $(wildcard cmake/*) \
+  pyproject.toml README.md LICENSE $(wildcard LICENSES/*)
 # The build backend lives in the virtual environment and the builds here run
 # without pip's build isolation: a new isolated environment on every run
 # makes the backend clear its CMake cache, and every object is compiled again.
@@ -39,9 +38,11 @@ $(VENV)/.build-backend: | $(VENV)/bin/python
 
 venv: $(VENV)/bin/python
 
-# The test tools, installed once.
-$(VENV)/.test-tools: | $(VENV)/bin/python
-	$(VPY) -m pip install -q $(TEST_TOOLS)
+# The test tools: the `test` extra of pyproject.toml, which alone names
+# them; installed once, and again when that file changes.
+$(VENV)/.test-tools: pyproject.toml | $(VENV)/bin/python
+	$(VPY) tools/project_extra.py test > $(VENV)/test-requirements.txt
+	$(VPY) -m pip install -q -r $(VENV)/test-requirements.txt
 	touch $@
 
 # Builds the extension module and orvex-audit with the project's own build
