@@ -64,8 +64,8 @@ int generate(long count, const char* path) {
         {"vendor", JsonValue::string("vendor-" + std::to_string(n % 97))},
     });
     const bool allowed = n % 200 <= 100;
-    const auto verdict = allowed ? orvex::validation::Verdict::allow()
-                                 : orvex::validation::Verdict::deny("Constraint violation: amount <= Number(100)");
+    const auto verdict =
+        allowed ? orvex::Verdict::allow() : orvex::Verdict::deny("Constraint violation: amount <= Number(100)");
     // Distinct times, so that no two records are alike.
     const std::string timestamp = orvex::audit::format_rfc3339(1780000000 + n / 1000, (n % 1000) * 1000000 + 1);
     const orvex::audit::RecordMembers members(intent, action, verdict, timestamp);

@@ -42,7 +42,7 @@ void append_name(std::string_view key, std::string& out) {
 }  // namespace
 
 RecordMembers::RecordMembers(const documents::Intent& intent, const documents::ProposedAction& action,
-                             const validation::Verdict& verdict, std::string_view timestamp) {
+                             const Verdict& verdict, std::string_view timestamp) {
   values_.reserve(timestamp.size() + intent.id.size() + intent.objective.size() + intent.mode.size() +
                   intent.version.size() + verdict.reason.size() + 128);
   // Written in the order of the Member enumeration.
@@ -109,12 +109,12 @@ std::string RecordMembers::record_text(std::string_view public_key_hex, std::str
 }
 
 std::string build_signed_text(const documents::Intent& intent, const documents::ProposedAction& action,
-                              const validation::Verdict& verdict, std::string_view timestamp) {
+                              const Verdict& verdict, std::string_view timestamp) {
   return RecordMembers(intent, action, verdict, timestamp).signed_text();
 }
 
 std::string build_record_text(const documents::Intent& intent, const documents::ProposedAction& action,
-                              const validation::Verdict& verdict, std::string_view timestamp,
+                              const Verdict& verdict, std::string_view timestamp,
                               std::string_view public_key_hex, std::string_view signature_hex) {
   return RecordMembers(intent, action, verdict, timestamp).record_text(public_key_hex, signature_hex);
 }

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/verdict.h"
 #include "documents/validation_documents.h"
-#include "validation/verdict.h"
 
 namespace orvex::audit {
 
@@ -20,7 +20,7 @@ class RecordMembers {
   // `reason` is null and `result` "PASS" for an allowed verdict; a denied one
   // gives "FAIL" and its reason text.
   RecordMembers(const documents::Intent& intent, const documents::ProposedAction& action,
-                const validation::Verdict& verdict, std::string_view timestamp);
+                const Verdict& verdict, std::string_view timestamp);
 
   // The compact object {"action_params","intent_id","mode","objective",
   // "reason","result","timestamp","version"} whose UTF-8 bytes are signed.
@@ -42,9 +42,9 @@ class RecordMembers {
 
 // One-shot forms of the two texts.
 std::string build_signed_text(const documents::Intent& intent, const documents::ProposedAction& action,
-                              const validation::Verdict& verdict, std::string_view timestamp);
+                              const Verdict& verdict, std::string_view timestamp);
 std::string build_record_text(const documents::Intent& intent, const documents::ProposedAction& action,
-                              const validation::Verdict& verdict, std::string_view timestamp,
+                              const Verdict& verdict, std::string_view timestamp,
                               std::string_view public_key_hex, std::string_view signature_hex);
 
 }  // namespace orvex::audit

@@ -4,11 +4,11 @@
 #include <utility>
 
 #include "audit/audit_record.h"
+#include "common/verdict.h"
 #include "documents/validation_documents.h"
 #include "validation/constraints.h"
 #include "validation/daily_spend.h"
 #include "validation/messages.h"
-#include "validation/verdict.h"
 
 namespace orvex::validation {
 namespace {
