@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "common/result.h"
-#include "module/messages.h"
+#include "module/boundary_errors.h"
 #include "module/panic.h"
 #include "module/pending_error.h"
 

@@ -5,11 +5,12 @@
 #include <array>
 #include <cstring>
 
+#include "common/fill_message.h"
 #include "common/hex.h"
 #include "json/utf8.h"
 #include "orvex_audit/hex_digits.h"
-#include "orvex_audit/messages.h"
 #include "orvex_audit/record_scan.h"
+#include "orvex_audit/tool_texts.h"
 
 namespace orvex::audit_tool {
 
@@ -25,7 +26,7 @@ static_assert(audit::kSignatureBytes == crypto_sign_BYTES);
 constexpr std::size_t kKeptSignedTextBytes = std::size_t{1} << 20;
 
 Failure at_column(std::string_view pattern, std::size_t index) {
-  return Failure::ordinary(m::fill(pattern, {std::to_string(index + 1)}));
+  return Failure::ordinary(fill_message(pattern, {std::to_string(index + 1)}));
 }
 
 // The index of the first byte that starts no well-formed UTF-8 sequence, or
@@ -53,7 +54,7 @@ bool decode_hex_member(std::string_view raw, std::span<std::uint8_t> bytes) {
 }
 
 Failure bad_hex(layout::Member member, std::size_t bytes) {
-  return Failure::ordinary(m::fill(m::kBadHex, {layout::kNames[member], std::to_string(2 * bytes)}));
+  return Failure::ordinary(fill_message(m::kBadHex, {layout::kNames[member], std::to_string(2 * bytes)}));
 }
 
 // The text the writer signed: the signed members in the signed text's
@@ -100,7 +101,7 @@ Result<audit::PublicKey> RecordChecker::check(std::string_view line) {
     return bad_hex(layout::kSignature, signature.size());
   }
   if (!pinned_.empty() && !pinned_.contains(key)) {
-    return Failure::ordinary(m::fill(m::kForeignKey, {lowercase_hex(key)}));
+    return Failure::ordinary(fill_message(m::kForeignKey, {lowercase_hex(key)}));
   }
 
   rebuild_signed_text(members, signed_text_);
