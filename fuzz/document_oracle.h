@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "documents/manifest.h"
-#include "documents/validation_documents.h"
+#include "documents/intent_action_state.h"
 #include "json/value.h"
 
 namespace orvex::fuzz {

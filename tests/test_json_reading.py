@@ -14,13 +14,14 @@ column follow from its byte offset. Rows whose point falls inside a
 multi-byte character give line and column literally.
 """
 
-import hashlib
-
 import pytest
 
 import orvex_core
+from conftest import (GOOD_ACTION, GOOD_STATE, digest, manifest_failure, position, rows, split_mark,
+                      validation_failure)
 
-MARK = "\u2038"
+pytestmark = pytest.mark.usefixtures("keyless_workdir")
+
 MANIFEST_PREFIX = "Invalid ProjectManifest JSON: "
 EMPTY_MANIFEST = '{"ModSurfaces":[],"WeightTables":[]}'
 
@@ -51,44 +52,9 @@ NAME = '{"ModSurfaces":[{"Weight":1,"Name":'  # a string, read
 SKIP = '{"ModSurfaces":[],"WeightTables":[],"x":'  # any value, skipped
 
 
-def split_mark(marked):
-    before, found, after = marked.partition(MARK)
-    assert found, "row without a position mark"
-    return before + after, len(before.encode())
-
-
-def position(text, offset):
-    head = text.encode()[:offset]
-    line_start = head.rfind(b"\n") + 1
-    line = head.count(b"\n") + 1
-    return f" at line {line} column {offset - line_start}"
-
-
-def digest(canonical):
-    return hashlib.sha256(canonical.encode()).hexdigest()
-
-
-def manifest_failure(text):
-    with pytest.raises(ValueError) as caught:
-        orvex_core.generate_logic_fingerprint(text)
-    return str(caught.value)
-
-
 def expect_manifest_error(marked, message):
     text, offset = split_mark(marked)
     assert manifest_failure(text) == MANIFEST_PREFIX + message + position(text, offset)
-
-
-@pytest.fixture(autouse=True)
-def keyless_scratch_dir(tmp_path, monkeypatch):
-    monkeypatch.delenv("ORVEX_SEED", raising=False)
-    monkeypatch.chdir(tmp_path)
-    yield
-    assert not (tmp_path / "orvex_audit.log").exists()
-
-
-def rows(message, *marked):
-    return [pytest.param(m, message, id=f"{message[:24]}|{m[-30:]}") for m in marked]
 
 
 # ---------------------------------------------------------------------------
@@ -432,15 +398,7 @@ def test_unclosed_skipped_member_is_eof(opening, message):
 
 INTENT_TAIL = ',"id":"i","mode":"m","version":"1","constraints":[]}'
 GOOD_INTENT = '{"objective":"o"' + INTENT_TAIL
-GOOD_ACTION = '{"params":{}}'
-GOOD_STATE = '{"values":{}}'
 ACTION_MISSING = "Invalid Action JSON: EOF while parsing a value at line 1 column 0"
-
-
-def validation_failure(intent, action=GOOD_ACTION, state=GOOD_STATE):
-    with pytest.raises(ValueError) as caught:
-        orvex_core.validate_intent_json(intent, action, state)
-    return str(caught.value)
 
 
 def intent_reads(intent):

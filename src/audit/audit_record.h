@@ -2,7 +2,7 @@
 #pragma once
 
 #include "common/result.h"
-#include "documents/validation_documents.h"
+#include "documents/intent_action_state.h"
 #include "validation/verdict.h"
 
 namespace orvex::audit {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "documents/validation_documents.h"
+#include "documents/intent_action_state.h"
 #include "validation/verdict.h"
 
 namespace orvex::audit {

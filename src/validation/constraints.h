@@ -1,7 +1,7 @@
 // The intent's ordinary constraints, checked against the action's params.
 #pragma once
 
-#include "documents/validation_documents.h"
+#include "documents/intent_action_state.h"
 #include "validation/verdict.h"
 
 namespace orvex::validation {

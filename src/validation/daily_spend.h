@@ -2,7 +2,7 @@
 // exceed the limit of any "total_daily_spend" constraint.
 #pragma once
 
-#include "documents/validation_documents.h"
+#include "documents/intent_action_state.h"
 #include "validation/verdict.h"
 
 namespace orvex::validation {

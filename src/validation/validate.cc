@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "audit/audit_record.h"
-#include "documents/validation_documents.h"
+#include "documents/intent_action_state.h"
 #include "validation/constraints.h"
 #include "validation/daily_spend.h"
 #include "validation/messages.h"

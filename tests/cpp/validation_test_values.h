@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "documents/validation_documents.h"
+#include "documents/intent_action_state.h"
 #include "json/value.h"
 #include "validation/verdict.h"
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/hex.h"
 #include "orvex_audit/byte_source.h"
-#include "orvex_audit/hex_digits.h"
 #include "orvex_audit/line_source.h"
 #include "orvex_audit/messages.h"
 #include "orvex_audit/read_only_file.h"

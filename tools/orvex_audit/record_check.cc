@@ -8,7 +8,6 @@
 
 #include "common/hex.h"
 #include "json/utf8.h"
-#include "orvex_audit/hex_digits.h"
 #include "orvex_audit/messages.h"
 #include "orvex_audit/record_scan.h"
 
@@ -38,22 +37,6 @@ constexpr std::array<std::size_t, kSignedMembers> kSignedOrder = signed_order();
 
 Failure at_column(std::string_view pattern, std::size_t index) {
   return Failure::ordinary(m::fill(pattern, {std::to_string(index + 1)}));
-}
-
-// The index of the first byte that starts no well-formed UTF-8 sequence, or
-// npos. ASCII is passed over without decoding; it is nearly all of a log.
-std::size_t first_bad_utf8(std::string_view line) {
-  std::size_t at = 0;
-  while (at < line.size()) {
-    if (static_cast<unsigned char>(line[at]) < 0x80) {
-      ++at;
-      continue;
-    }
-    const json::Utf8Char decoded = json::decode_utf8(line, at);
-    if (decoded.length == 0) return at;
-    at += decoded.length;
-  }
-  return std::string_view::npos;
 }
 
 // The value of a string member whose text must be `bytes` bytes in
@@ -96,7 +79,7 @@ Result<audit::PublicKey> RecordChecker::check(std::string_view line) {
   if (const void* cr = std::memchr(line.data(), '\r', line.size())) {
     return at_column(m::kCarriageReturn, static_cast<std::size_t>(static_cast<const char*>(cr) - line.data()));
   }
-  if (const std::size_t bad = first_bad_utf8(line); bad != std::string_view::npos) {
+  if (const std::size_t bad = json::first_invalid_utf8(line); bad != std::string_view::npos) {
     return at_column(m::kNotUtf8, bad);
   }
 

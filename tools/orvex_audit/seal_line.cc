@@ -10,7 +10,6 @@
 #include "json/reader.h"
 #include "json/utf8.h"
 #include "json/writer.h"
-#include "orvex_audit/hex_digits.h"
 #include "orvex_audit/messages.h"
 #include "orvex_audit/seal_messages.h"
 
