@@ -56,10 +56,7 @@ bool read_struct_object(json::Reader& r, const StructShape& shape, ReadField& re
     if (field >= 0 && (seen & (1u << field)) != 0) {
       return r.fail_here(field_message(msg::kDuplicateFieldPrefix, shape.fields[field]));
     }
-    r.skip_whitespace();
-    if (r.at_end()) return r.fail_here(msg::kEofWhileParsingObject);
-    if (r.peek() != ':') return r.fail_peeked(msg::kExpectedColon);
-    r.advance();
+    if (!r.take_member_colon()) return false;
     if (field < 0) return r.skip_value();
     seen |= 1u << field;
     return read_field(field);

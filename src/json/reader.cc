@@ -149,10 +149,7 @@ bool Reader::read_object_members(Object& out) {
     members.emplace_back();
     Member& m = members.back();
     if (!read_string(m.key)) return false;
-    skip_whitespace();
-    if (at_end()) return fail_here(messages::kEofWhileParsingObject);
-    if (peek() != ':') return fail_peeked(messages::kExpectedColon);
-    advance();
+    if (!take_member_colon()) return false;
     return read_value(m.value);
   });
   if (!read) return false;
@@ -217,10 +214,7 @@ bool Reader::skip_value() {
       if (at_end()) return fail_here(messages::kEofWhileParsingValue);
       if (peek() != '"') return fail_peeked(messages::kKeyMustBeAString);
       if (!skip_string()) return false;
-      skip_whitespace();
-      if (at_end()) return fail_here(messages::kEofWhileParsingObject);
-      if (peek() != ':') return fail_peeked(messages::kExpectedColon);
-      advance();
+      if (!take_member_colon()) return false;
     }
   }
 }

@@ -85,6 +85,8 @@ class Reader {
   // element. A missing comma, a comma before the closing bracket and the
   // end of the text fail (kFailed).
   Next next_in(Container container, bool first);
+  // After a member's key: whitespace, then the colon, which it takes.
+  bool take_member_colon();
   // REQUIRES: peek() is the opening bracket of `container`. Takes one unit
   // of the nesting budget and reads the elements (or members) one by one,
   // each by read_element() with the cursor at it, whitespace skipped;
@@ -168,6 +170,14 @@ class Reader {
     return Next::kFailed;
   }
   return Next::kElement;
+}
+
+[[gnu::always_inline]] inline bool Reader::take_member_colon() {
+  skip_whitespace();
+  if (at_end()) return fail_here(messages::kEofWhileParsingObject);
+  if (peek() != ':') return fail_peeked(messages::kExpectedColon);
+  advance();
+  return true;
 }
 
 template <class ReadElement>

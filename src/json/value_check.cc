@@ -64,10 +64,7 @@ bool Reader::check_container() {
     if (is_object) {
       if (peek() != '"') return fail_peeked(messages::kKeyMustBeAString);
       if (!check_string()) return false;
-      skip_whitespace();
-      if (at_end()) return fail_here(messages::kEofWhileParsingObject);
-      if (peek() != ':') return fail_peeked(messages::kExpectedColon);
-      advance();
+      if (!take_member_colon()) return false;
     }
     return check_value();
   });
