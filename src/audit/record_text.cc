@@ -3,7 +3,7 @@
 #include <initializer_list>
 #include <utility>
 
-#include "audit/messages.h"
+#include "audit/audit_errors.h"
 #include "json/writer.h"
 
 namespace orvex::audit {

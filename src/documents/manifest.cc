@@ -1,6 +1,6 @@
 #include "documents/manifest.h"
 
-#include "documents/messages.h"
+#include "documents/document_expectations.h"
 #include "documents/struct_reader.h"
 #include "documents/usual_entry.h"
 

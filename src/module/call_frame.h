@@ -8,8 +8,8 @@
 #include <string_view>
 #include <utility>
 
+#include "module/boundary_errors.h"
 #include "module/fallible.h"
-#include "module/messages.h"
 #include "module/panic.h"
 #include "module/pending_error.h"
 

@@ -7,10 +7,11 @@
 #include <string_view>
 #include <utility>
 
+#include "common/fill_message.h"
 #include "fingerprint/fingerprint.h"
 #include "module/binding.h"
+#include "module/boundary_errors.h"
 #include "module/call_frame.h"
-#include "module/messages.h"
 #include "module/names.h"
 #include "module/object_text.h"
 #include "module/results.h"
@@ -98,8 +99,7 @@ Fallible<PyRef> all_list(PyObject* module) {
   if (all) {
     if (is_list(all.get())) return all;
     return PendingError::deferred(
-        PyExc_TypeError, messages::fill_message(messages::kCannotConvert,
-                                                {qualified_type_name(all.get()), messages::kListTarget}));
+        PyExc_TypeError, fill_message(messages::kCannotConvertToList, {qualified_type_name(all.get())}));
   }
   PendingError error = PendingError::fetch();
   if (!error.matches(PyExc_AttributeError)) return error;
@@ -126,7 +126,7 @@ std::optional<PendingError> add_function(PyObject* module, PyMethodDef* method) 
     // Our own fresh list refused an append: an internal fault, not the
     // importer's error.
     const std::string reason = PendingError::fetch().text();
-    return PendingError::abort(messages::fill_message(messages::kAppendToAll, {reason}));
+    return PendingError::abort(fill_message(messages::kAppendToAll, {reason}));
   }
   if (PyObject_SetAttr(module, name.get(), function.get()) < 0) return PendingError::fetch();
   return std::nullopt;

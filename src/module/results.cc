@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "module/messages.h"
+#include "module/boundary_errors.h"
 #include "module/object_text.h"
 
 namespace orvex::module {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "audit/messages.h"
+#include "audit/audit_errors.h"
 #include "orvex_audit/seal_line.h"
 
 namespace orvex::audit_tool {

@@ -6,10 +6,11 @@
 #include <array>
 #include <cstring>
 
+#include "common/fill_message.h"
 #include "common/hex.h"
 #include "json/utf8.h"
-#include "orvex_audit/messages.h"
 #include "orvex_audit/record_scan.h"
+#include "orvex_audit/tool_texts.h"
 
 namespace orvex::audit_tool {
 
@@ -36,7 +37,7 @@ constexpr std::array<std::size_t, kSignedMembers> signed_order() {
 constexpr std::array<std::size_t, kSignedMembers> kSignedOrder = signed_order();
 
 Failure at_column(std::string_view pattern, std::size_t index) {
-  return Failure::ordinary(m::fill(pattern, {std::to_string(index + 1)}));
+  return Failure::ordinary(fill_message(pattern, {std::to_string(index + 1)}));
 }
 
 // The value of a string member whose text must be `bytes` bytes in
@@ -48,7 +49,7 @@ bool decode_hex_member(std::string_view raw, std::span<std::uint8_t> bytes) {
 }
 
 Failure bad_hex(std::size_t member, std::size_t bytes) {
-  return Failure::ordinary(m::fill(m::kBadHex, {kRecordOrder[member], std::to_string(2 * bytes)}));
+  return Failure::ordinary(fill_message(m::kBadHex, {kRecordOrder[member], std::to_string(2 * bytes)}));
 }
 
 // The text the writer signed: the signed members in ascending key order,
@@ -94,7 +95,7 @@ Result<audit::PublicKey> RecordChecker::check(std::string_view line) {
     return bad_hex(kSignatureMember, signature.size());
   }
   if (!pinned_.empty() && !pinned_.contains(key)) {
-    return Failure::ordinary(m::fill(m::kForeignKey, {lowercase_hex(key)}));
+    return Failure::ordinary(fill_message(m::kForeignKey, {lowercase_hex(key)}));
   }
 
   rebuild_signed_text(members, signed_text_);

@@ -2,10 +2,11 @@
 
 #include <string>
 
+#include "common/fill_message.h"
 #include "json/byte_scan.h"
 #include "json/json_error.h"
 #include "json/reader.h"
-#include "orvex_audit/messages.h"
+#include "orvex_audit/tool_texts.h"
 
 namespace orvex::audit_tool {
 
@@ -22,12 +23,12 @@ bool is_whitespace(int byte) { return byte >= 0 && json::is_json_whitespace(stat
 
 Failure not_json(std::string_view line, const json::JsonError& error) {
   const json::TextPosition position = json::position_of(line, error.offset);
-  return Failure::ordinary(m::fill(m::kNotJson, {error.message, std::to_string(position.column)}));
+  return Failure::ordinary(fill_message(m::kNotJson, {error.message, std::to_string(position.column)}));
 }
 
 // At the whitespace byte under the cursor, reported by its 1-based column.
 Failure not_compact(const json::Reader& reader) {
-  return Failure::ordinary(m::fill(m::kNotCompact, {std::to_string(reader.offset() + 1)}));
+  return Failure::ordinary(fill_message(m::kNotCompact, {std::to_string(reader.offset() + 1)}));
 }
 
 // A key is accepted only as the writer spells it: the bare name in quotes.
@@ -71,10 +72,10 @@ Result<RawMembers> scan_record(std::string_view line) {
   for (std::size_t i = 0; i < kRecordMembers; ++i) {
     const std::string_view name = kRecordOrder[i];
     if (is_whitespace(next_byte(reader))) return not_compact(reader);
-    if (next_byte(reader) == '}') return Failure::ordinary(m::fill(m::kMissingMember, {name}));
+    if (next_byte(reader) == '}') return Failure::ordinary(fill_message(m::kMissingMember, {name}));
     const std::string_view key = take_value(reader, line);
     if (!is_quoted_name(key, name)) {
-      return Failure::ordinary(m::fill(m::kWrongMember, {std::to_string(i + 1), key, name}));
+      return Failure::ordinary(fill_message(m::kWrongMember, {std::to_string(i + 1), key, name}));
     }
     if (is_whitespace(next_byte(reader))) return not_compact(reader);
     reader.advance();  // ':'
@@ -88,9 +89,9 @@ Result<RawMembers> scan_record(std::string_view line) {
     if (more && last) {
       if (is_whitespace(next_byte(reader))) return not_compact(reader);
       const std::string_view extra = take_value(reader, line);
-      return Failure::ordinary(m::fill(m::kExtraMember, {extra, name}));
+      return Failure::ordinary(fill_message(m::kExtraMember, {extra, name}));
     }
-    if (!more && !last) return Failure::ordinary(m::fill(m::kMissingMember, {kRecordOrder[i + 1]}));
+    if (!more && !last) return Failure::ordinary(fill_message(m::kMissingMember, {kRecordOrder[i + 1]}));
   }
   if (!reader.at_end()) return not_compact(reader);
   return members;

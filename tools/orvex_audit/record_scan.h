@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "audit/messages.h"
+#include "audit/audit_errors.h"
 #include "common/result.h"
 
 namespace orvex::audit_tool {

@@ -1,15 +1,13 @@
-// The fixed texts of the signed audit trail: failure texts of the signing
-// key, the log file's name, the report of a lost record, and the member
-// names and result words of the signed text and the record. Callers and
-// tests use these names, never copies of the texts.
+// The fixed texts of the signed audit trail, each written whole: failure
+// texts of the signing key and the report of a lost record ("{}" marks where
+// a value goes, filled in order by fill_message), and the member names and
+// result words of the signed text and the record. Callers and tests use
+// these names, never copies of the texts.
 #pragma once
 
 #include <string_view>
 
 namespace orvex::audit::messages {
-
-// The environment variable that holds the signing seed as hexadecimal text.
-inline constexpr const char* kSeedVariable = "ORVEX_SEED";
 
 // Each failure text is "<message>: <detail>".
 inline constexpr std::string_view kSeedMissing = "Veltrane requires ORVEX_SEED for integrity.: NotPresent";
@@ -18,15 +16,11 @@ inline constexpr std::string_view kSeedMissing = "Veltrane requires ORVEX_SEED f
 inline constexpr std::string_view kSeedNotUnicode =
     "Veltrane requires ORVEX_SEED for integrity.: NotUnicode({} bytes, not UTF-8 at byte {})";
 inline constexpr std::string_view kSeedOddLength = "Invalid ORVEX_SEED; expected hex string.: OddLength";
-// Followed by a character literal, kBadHexIndex, the decimal index, kBadHexEnd.
-inline constexpr std::string_view kSeedBadHexStart = "Invalid ORVEX_SEED; expected hex string.: InvalidHexCharacter { c: ";
-inline constexpr std::string_view kSeedBadHexIndex = ", index: ";
-inline constexpr std::string_view kSeedBadHexEnd = " }";
+// The character as a quoted literal, then its index in the trimmed value.
+inline constexpr std::string_view kSeedBadHex =
+    "Invalid ORVEX_SEED; expected hex string.: InvalidHexCharacter {{ c: {}, index: {} }}";
 inline constexpr std::string_view kSeedWrongLength =
     "Invalid ORVEX_SEED length; expected 32 bytes.: TryFromSliceError(())";
-
-// Resolved against the working directory at the time of each record.
-inline constexpr const char* kLogFileName = "orvex_audit.log";
 
 // Written to standard error, one line per record that did not reach the log
 // whole: the log's name and the system's error text.
