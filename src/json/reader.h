@@ -118,7 +118,9 @@ class Reader {
   bool read_object_members(Object& out);
   // Checks and discards a value of any depth without recursion, with the
   // relaxed rules of values nobody reads (no nesting limit, no magnitude, no
-  // surrogate pairing). Leading whitespace is skipped.
+  // surrogate pairing). Leading whitespace is skipped. It does not step
+  // with next_in: after a comma a value is due, so a comma before the
+  // closing bracket fails as "expected value", not "trailing comma".
   bool skip_value();
   // Checks a value by exactly the rules of read_value (nesting budget,
   // number range, surrogate pairs), failing with the same error at the same
