@@ -25,6 +25,14 @@ MARK = "\u2038"
 
 GOOD_ACTION = '{"params":{}}'
 GOOD_STATE = '{"values":{}}'
+ACTION_MISSING = "Invalid Action JSON: EOF while parsing a value at line 1 column 0"
+
+# Reading errors that several tables expect.
+EOF_LIST = "EOF while parsing a list"
+EXPECTED_VALUE = "expected value"
+KEY_NOT_STRING = "key must be a string"
+TRAILING_COMMA = "trailing comma"
+TRAILING_CHARACTERS = "trailing characters"
 
 
 @pytest.fixture

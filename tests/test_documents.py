@@ -11,19 +11,13 @@ audit log, so these calls run without ORVEX_SEED in a scratch directory.
 import pytest
 
 import orvex_core
-from conftest import (GOOD_ACTION, GOOD_STATE, digest, manifest_failure, position, rows, split_mark,
+from conftest import (ACTION_MISSING, EOF_LIST, EXPECTED_VALUE, GOOD_ACTION, GOOD_STATE, KEY_NOT_STRING,
+                      TRAILING_CHARACTERS, TRAILING_COMMA, digest, manifest_failure, position, rows, split_mark,
                       validation_failure)
 
 pytestmark = pytest.mark.usefixtures("keyless_workdir")
 
-EOF_LIST = "EOF while parsing a list"
-EXPECTED_VALUE = "expected value"
-KEY_NOT_STRING = "key must be a string"
-TRAILING_COMMA = "trailing comma"
-TRAILING_CHARACTERS = "trailing characters"
-
 GOOD_INTENT = '{"id":"i","objective":"o","mode":"m","version":"1","constraints":[]}'
-ACTION_MISSING = "Invalid Action JSON: EOF while parsing a value at line 1 column 0"
 STATE_MISSING = "Invalid State JSON: EOF while parsing a value at line 1 column 0"
 
 

@@ -17,7 +17,8 @@ multi-byte character give line and column literally.
 import pytest
 
 import orvex_core
-from conftest import (GOOD_ACTION, GOOD_STATE, digest, manifest_failure, position, rows, split_mark,
+from conftest import (ACTION_MISSING, EOF_LIST, EXPECTED_VALUE, GOOD_ACTION, GOOD_STATE, KEY_NOT_STRING,
+                      TRAILING_CHARACTERS, TRAILING_COMMA, digest, manifest_failure, position, rows, split_mark,
                       validation_failure)
 
 pytestmark = pytest.mark.usefixtures("keyless_workdir")
@@ -25,7 +26,6 @@ pytestmark = pytest.mark.usefixtures("keyless_workdir")
 MANIFEST_PREFIX = "Invalid ProjectManifest JSON: "
 EMPTY_MANIFEST = '{"ModSurfaces":[],"WeightTables":[]}'
 
-EOF_LIST = "EOF while parsing a list"
 EOF_OBJECT = "EOF while parsing an object"
 EOF_STRING = "EOF while parsing a string"
 EOF_VALUE = "EOF while parsing a value"
@@ -33,15 +33,11 @@ EXPECTED_COLON = "expected `:`"
 EXPECTED_COMMA_OR_BRACKET = "expected `,` or `]`"
 EXPECTED_COMMA_OR_BRACE = "expected `,` or `}`"
 EXPECTED_IDENT = "expected ident"
-EXPECTED_VALUE = "expected value"
 INVALID_ESCAPE = "invalid escape"
 INVALID_NUMBER = "invalid number"
 OUT_OF_RANGE = "number out of range"
 CONTROL = "control character (\\u0000-\\u001F) found while parsing a string"
-KEY_NOT_STRING = "key must be a string"
 LONE_SURROGATE = "lone leading surrogate in hex escape"
-TRAILING_COMMA = "trailing comma"
-TRAILING_CHARACTERS = "trailing characters"
 HEX_END = "unexpected end of hex escape"
 RECURSION = "recursion limit exceeded"
 EOF_ERRORS = {EOF_LIST, EOF_OBJECT, EOF_STRING, EOF_VALUE}
@@ -398,7 +394,6 @@ def test_unclosed_skipped_member_is_eof(opening, message):
 
 INTENT_TAIL = ',"id":"i","mode":"m","version":"1","constraints":[]}'
 GOOD_INTENT = '{"objective":"o"' + INTENT_TAIL
-ACTION_MISSING = "Invalid Action JSON: EOF while parsing a value at line 1 column 0"
 
 
 def intent_reads(intent):
