@@ -1,8 +1,8 @@
 // The fixed texts of the signed audit trail, each written whole: failure
 // texts of the signing key and the report of a lost record ("{}" marks where
-// a value goes, filled in order by fill_message), and the member names and
-// result words of the signed text and the record. Callers and tests use
-// these names, never copies of the texts.
+// a value goes, filled in order by fill_message). The record's member names
+// and result words are its layout, in audit/record_layout.h. Callers and
+// tests use these names, never copies of the texts.
 #pragma once
 
 #include <string_view>
@@ -25,21 +25,5 @@ inline constexpr std::string_view kSeedWrongLength =
 // Written to standard error, one line per record that did not reach the log
 // whole: the log's name and the system's error text.
 inline constexpr std::string_view kRecordLost = "orvex_core: audit record lost: {}: {}\n";
-
-inline constexpr std::string_view kResultPass = "PASS";
-inline constexpr std::string_view kResultFail = "FAIL";
-
-// Member names shared by the signed text and the record.
-inline constexpr std::string_view kTimestamp = "timestamp";
-inline constexpr std::string_view kIntentId = "intent_id";
-inline constexpr std::string_view kObjective = "objective";
-inline constexpr std::string_view kMode = "mode";
-inline constexpr std::string_view kVersion = "version";
-inline constexpr std::string_view kActionParams = "action_params";
-inline constexpr std::string_view kResult = "result";
-inline constexpr std::string_view kReason = "reason";
-// Members of the record only.
-inline constexpr std::string_view kPublicKey = "public_key";
-inline constexpr std::string_view kSignature = "signature";
 
 }  // namespace orvex::audit::messages

@@ -12,7 +12,7 @@
 namespace orvex::audit {
 
 Result<Unit> append_audit_record(const documents::Intent& intent, const documents::ProposedAction& action,
-                                 const validation::Verdict& verdict) {
+                                 const Verdict& verdict) {
   // The key comes first: without it nothing of the record is made and the
   // log file is not touched.
   Result<AuditKeyPair> key = load_signing_key();

@@ -50,7 +50,7 @@ std::optional<std::size_t> parameter_index(const Signature& signature, PyObject*
 }
 
 // The type check and strict UTF-8 encoding of one argument.
-Fallible<OwnedText> convert_argument(PyObject* object) {
+Result<OwnedText, PendingError> convert_argument(PyObject* object) {
   if (!is_str(object)) {
     return type_error(
         fill_message(messages::kCannotConvertToStr, {qualified_type_name(object)}));
@@ -72,7 +72,7 @@ PendingError name_argument(std::string_view parameter, PendingError error) {
 
 }  // namespace
 
-Fallible<BoundTexts> bind_arguments(const Signature& signature, PyObject* args, PyObject* kwargs) {
+Result<BoundTexts, PendingError> bind_arguments(const Signature& signature, PyObject* args, PyObject* kwargs) {
   const std::size_t count = signature.parameters.size();
   const auto given = static_cast<std::size_t>(PyTuple_Size(args));
   if (given > count) {
@@ -119,8 +119,8 @@ Fallible<BoundTexts> bind_arguments(const Signature& signature, PyObject* args, 
 
   BoundTexts texts;
   for (std::size_t i = 0; i < count; ++i) {
-    Fallible<OwnedText> text = convert_argument(slots[i].get());
-    if (!text.ok()) return name_argument(signature.parameters[i], std::move(text).error());
+    Result<OwnedText, PendingError> text = convert_argument(slots[i].get());
+    if (!text.ok()) return name_argument(signature.parameters[i], std::move(text).failure());
     texts.push(std::move(text).value());
   }
   return texts;

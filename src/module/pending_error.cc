@@ -21,6 +21,11 @@ PendingError PendingError::abort(std::string message) {
   return error;
 }
 
+PendingError PendingError::from_failure(Failure failure) {
+  if (failure.is_abort) return abort(std::move(failure.message));
+  return deferred(PyExc_ValueError, std::move(failure.message));
+}
+
 PendingError PendingError::fetch() {
   PyObject* type = nullptr;
   PyObject* value = nullptr;

@@ -2,8 +2,8 @@
 // exceed the limit of any "total_daily_spend" constraint.
 #pragma once
 
+#include "common/verdict.h"
 #include "documents/intent_action_state.h"
-#include "validation/verdict.h"
 
 namespace orvex::validation {
 

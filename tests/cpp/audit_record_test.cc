@@ -26,7 +26,6 @@ using documents::Intent;
 using documents::ProposedAction;
 using json::JsonValue;
 using json::Member;
-using validation::Verdict;
 
 constexpr char kRfcSeed[] = "9d61b19deffd5a60ba844af492ec2cc44449c5697b326919703bac031cae7f60";
 constexpr char kRfcPublicKey[] = "d75a980182b10ab7d54bfed3c964073a0ee172f3daa62325af021a68f707511a";

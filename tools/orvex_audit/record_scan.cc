@@ -69,8 +69,8 @@ Result<RawMembers> scan_record(std::string_view line) {
   reader.advance();
 
   RawMembers members;
-  for (std::size_t i = 0; i < kRecordMembers; ++i) {
-    const std::string_view name = kRecordOrder[i];
+  for (std::size_t i = 0; i < layout::kMemberCount; ++i) {
+    const std::string_view name = layout::kNames[i];
     if (is_whitespace(next_byte(reader))) return not_compact(reader);
     if (next_byte(reader) == '}') return Failure::ordinary(fill_message(m::kMissingMember, {name}));
     const std::string_view key = take_value(reader, line);
@@ -83,7 +83,7 @@ Result<RawMembers> scan_record(std::string_view line) {
     members[i] = take_value(reader, line);
     if (is_whitespace(next_byte(reader))) return not_compact(reader);
 
-    const bool last = i + 1 == kRecordMembers;
+    const bool last = i + 1 == layout::kMemberCount;
     const bool more = next_byte(reader) == ',';
     reader.advance();  // ',' or '}'
     if (more && last) {
@@ -91,7 +91,7 @@ Result<RawMembers> scan_record(std::string_view line) {
       const std::string_view extra = take_value(reader, line);
       return Failure::ordinary(fill_message(m::kExtraMember, {extra, name}));
     }
-    if (!more && !last) return Failure::ordinary(fill_message(m::kMissingMember, {kRecordOrder[i + 1]}));
+    if (!more && !last) return Failure::ordinary(fill_message(m::kMissingMember, {layout::kNames[i + 1]}));
   }
   if (!reader.at_end()) return not_compact(reader);
   return members;
