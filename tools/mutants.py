@@ -25,6 +25,7 @@ from __future__ import annotations
 
 import argparse
 import os
+import shutil
 import subprocess
 import sys
 import time
@@ -327,6 +328,8 @@ def main() -> int:
 
     quick = not args.no_quick
     if quick:
+        # Objects of unchanged sources are kept only within one run.
+        shutil.rmtree(ROOT / "build" / "mutants", ignore_errors=True)
         # The quick look is trusted only where it passes without a mutant.
         for group in sorted({m.group for m in chosen}):
             verdict, detail = quick_look(None, group, args.build, args.timeout)
