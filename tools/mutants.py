@@ -220,7 +220,7 @@ def run(cmd: list[str], timeout: float) -> tuple[int, str]:
 
 def failed_tests(output: str) -> list[str]:
     prefix = "[  FAILED  ] "
-    return sorted({line[len(prefix):].split()[0] for line in output.splitlines()
+    return sorted({line[len(prefix):].split()[0].rstrip(",") for line in output.splitlines()
                    if line.startswith(prefix) and "listed below" not in line and " ms)" in line})
 
 
