@@ -175,12 +175,14 @@ void write_all(int fd, std::string_view bytes) {
   }
 }
 
-// The guard's open of a regular file: with read access and without waiting,
-// the file's type and its last byte looked at. The floor itself opens
+// The guard's open of a regular file it owns: with read access, without
+// waiting and without an access time update, the file's type and its last
+// byte looked at. The floor itself opens
 // write-only. The last byte is always a line feed here (or there is none),
 // so the guard's second look, after the write, never happens.
 int checked_open() {
-  const int fd = ::open(kLogFileName, O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, kCreateMode);
+  const int fd =
+      ::open(kLogFileName, O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOATIME, kCreateMode);
   if (fd < 0) return fd;
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) std::abort();

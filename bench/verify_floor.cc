@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "audit/record_layout.h"
 #include "audit/record_text.h"
 #include "audit/signing_key.h"
 #include "audit/timestamp.h"
@@ -34,6 +35,7 @@
 namespace {
 
 using orvex::json::JsonValue;
+namespace layout = orvex::audit::record_layout;
 
 constexpr std::array<std::uint8_t, 32> kSeed = {
     0x9d, 0x61, 0xb1, 0x9d, 0xef, 0xfd, 0x5a, 0x60, 0xba, 0x84, 0x4a, 0xf4, 0x92, 0xec, 0x2c, 0xc4,
@@ -46,9 +48,6 @@ double cpu_seconds() {
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
-// Members of the signed text, in its order (ascending names).
-constexpr const char* kSignedOrder[] = {"action_params", "intent_id", "mode",      "objective",
-                                        "reason",        "result",    "timestamp", "version"};
 
 int generate(long count, const char* path) {
   const orvex::audit::AuditKeyPair key = orvex::audit::AuditKeyPair::from_seed(kSeed);
@@ -64,8 +63,8 @@ int generate(long count, const char* path) {
         {"vendor", JsonValue::string("vendor-" + std::to_string(n % 97))},
     });
     const bool allowed = n % 200 <= 100;
-    const auto verdict = allowed ? orvex::validation::Verdict::allow()
-                                 : orvex::validation::Verdict::deny("Constraint violation: amount <= Number(100)");
+    const auto verdict =
+        allowed ? orvex::Verdict::allow() : orvex::Verdict::deny("Constraint violation: amount <= Number(100)");
     // Distinct times, so that no two records are alike.
     const std::string timestamp = orvex::audit::format_rfc3339(1780000000 + n / 1000, (n % 1000) * 1000000 + 1);
     const orvex::audit::RecordMembers members(intent, action, verdict, timestamp);
@@ -97,10 +96,15 @@ int bare(const char* path, long sample) {
     const orvex::json::Object& record = value.value().as_object();
     Signed item;
     orvex::json::Object members;
-    for (const char* name : kSignedOrder) members.push_back({name, *orvex::json::find_member(record, name)});
+    for (const auto member : layout::kSignedOrder) {
+      const std::string name(layout::kNames[member]);
+      members.push_back({name, *orvex::json::find_member(record, name)});
+    }
     item.text = orvex::json::write_compact(JsonValue::object(std::move(members)));
-    if (!from_hex(orvex::json::find_member(record, "signature")->as_string(), item.signature.data(), 64) ||
-        !from_hex(orvex::json::find_member(record, "public_key")->as_string(), item.key.data(), 32)) {
+    const JsonValue* signature = orvex::json::find_member(record, layout::kNames[layout::kSignature]);
+    const JsonValue* key = orvex::json::find_member(record, layout::kNames[layout::kPublicKey]);
+    if (!from_hex(signature->as_string(), item.signature.data(), 64) ||
+        !from_hex(key->as_string(), item.key.data(), 32)) {
       return 2;
     }
     items.push_back(std::move(item));

@@ -4,7 +4,6 @@
 
 #include "audit/log_file.h"
 #include "audit/lost_record.h"
-#include "audit/messages.h"
 #include "audit/record_text.h"
 #include "audit/signing_key.h"
 #include "audit/timestamp.h"
@@ -13,7 +12,7 @@
 namespace orvex::audit {
 
 Result<Unit> append_audit_record(const documents::Intent& intent, const documents::ProposedAction& action,
-                                 const validation::Verdict& verdict) {
+                                 const Verdict& verdict) {
   // The key comes first: without it nothing of the record is made and the
   // log file is not touched.
   Result<AuditKeyPair> key = load_signing_key();
@@ -23,11 +22,11 @@ Result<Unit> append_audit_record(const documents::Intent& intent, const document
   const RecordMembers members(intent, action, verdict, now_rfc3339());
   const std::string public_key_hex = lowercase_hex(pair.public_key());
   const std::string signature_hex = lowercase_hex(pair.sign(members.signed_text()));
-  const Result<Unit> appended = append_line(messages::kLogFileName, members.record_text(public_key_hex, signature_hex));
+  const Result<Unit> appended = append_line(kLogFileName, members.record_text(public_key_hex, signature_hex));
   // The decision stands whatever became of its record; the loss is told on
   // standard error rather than handed back, because the call's outcome must
   // not change with the state of the log.
-  if (!appended.ok()) report_lost_record(messages::kLogFileName, appended.failure().message);
+  if (!appended.ok()) report_lost_record(kLogFileName, appended.failure().message);
   return Unit{};
 }
 

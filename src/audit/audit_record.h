@@ -2,8 +2,8 @@
 #pragma once
 
 #include "common/result.h"
+#include "common/verdict.h"
 #include "documents/validation_documents.h"
-#include "validation/verdict.h"
 
 namespace orvex::audit {
 
@@ -13,6 +13,6 @@ namespace orvex::audit {
 // or written loses the record, says so in one line on standard error, and
 // the call goes on.
 Result<Unit> append_audit_record(const documents::Intent& intent, const documents::ProposedAction& action,
-                                 const validation::Verdict& verdict);
+                                 const Verdict& verdict);
 
 }  // namespace orvex::audit

@@ -7,6 +7,10 @@
 
 namespace orvex::audit {
 
+// The audit log's name, resolved against the working directory at the time
+// of each record.
+inline constexpr const char* kLogFileName = "orvex_audit.log";
+
 // Opens `path` for appending (created 0644 less the umask when absent, never
 // truncated) and writes `line` and a line feed in one write, so that
 // concurrent appenders never interleave inside a line; finishes a short

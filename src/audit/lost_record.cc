@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "audit/messages.h"
+#include "audit/audit_errors.h"
 #include "common/fill_message.h"
 
 namespace orvex::audit {

@@ -1,6 +1,6 @@
 // The two texts of one audit record, built without any I/O so that they can
-// be checked against a fixed clock: the signed text (members in ascending
-// key order) and the record line (members in the record's own order).
+// be checked against a fixed clock: the signed text and the record line,
+// each with its members as audit/record_layout.h orders them.
 #pragma once
 
 #include <array>
@@ -8,43 +8,42 @@
 #include <string>
 #include <string_view>
 
+#include "audit/record_layout.h"
+#include "common/verdict.h"
 #include "documents/validation_documents.h"
-#include "validation/verdict.h"
 
 namespace orvex::audit {
 
-// The compact value texts of the eight members that both the signed text
+// The compact value texts of the signed members, which both the signed text
 // and the record carry, each written once and shared by the two.
 class RecordMembers {
  public:
-  // `reason` is null and `result` "PASS" for an allowed verdict; a denied one
-  // gives "FAIL" and its reason text.
-  RecordMembers(const documents::Intent& intent, const documents::ProposedAction& action,
-                const validation::Verdict& verdict, std::string_view timestamp);
+  // "reason" is null and "result" "PASS" for an allowed verdict; a denied
+  // one gives "FAIL" and its reason text.
+  RecordMembers(const documents::Intent& intent, const documents::ProposedAction& action, const Verdict& verdict,
+                std::string_view timestamp);
 
-  // The compact object {"action_params","intent_id","mode","objective",
-  // "reason","result","timestamp","version"} whose UTF-8 bytes are signed.
+  // The compact object of the signed members, in the signed text's order,
+  // whose UTF-8 bytes are signed.
   std::string signed_text() const;
 
-  // The compact record, without its line feed: timestamp, intent_id,
-  // objective, mode, version, action_params, result, reason, public_key,
-  // signature, in that order. The two hex texts are written as given.
+  // The compact record, without its line feed: every member in the record's
+  // order, the two hex texts written as given.
   std::string record_text(std::string_view public_key_hex, std::string_view signature_hex) const;
 
-  enum Member { kTimestamp, kIntentId, kObjective, kMode, kVersion, kActionParams, kResult, kReason, kCount };
-
  private:
-  std::string_view value(Member member) const;
+  // REQUIRES: member < record_layout::kSignedCount.
+  std::string_view value(record_layout::Member member) const;
 
-  std::string values_;  // the eight value texts back to back
-  std::array<std::size_t, kCount + 1> starts_{};
+  std::string values_;  // the signed members' value texts back to back
+  std::array<std::size_t, record_layout::kSignedCount + 1> starts_{};
 };
 
 // One-shot forms of the two texts.
 std::string build_signed_text(const documents::Intent& intent, const documents::ProposedAction& action,
-                              const validation::Verdict& verdict, std::string_view timestamp);
+                              const Verdict& verdict, std::string_view timestamp);
 std::string build_record_text(const documents::Intent& intent, const documents::ProposedAction& action,
-                              const validation::Verdict& verdict, std::string_view timestamp,
-                              std::string_view public_key_hex, std::string_view signature_hex);
+                              const Verdict& verdict, std::string_view timestamp, std::string_view public_key_hex,
+                              std::string_view signature_hex);
 
 }  // namespace orvex::audit

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "audit/messages.h"
+#include "audit/audit_errors.h"
 #include "audit/scoped_wipe.h"
 #include "audit/seed_text.h"
 #include "common/fill_message.h"
@@ -46,13 +46,10 @@ int hex_digit_value(std::uint8_t c) {
 }
 
 Failure bad_hex_character(std::uint8_t byte, std::size_t index) {
-  std::string text(messages::kSeedBadHexStart);
   // The byte is shown as the character with the same number (U+0000..U+00FF).
-  json::append_char_literal(byte, text);
-  text.append(messages::kSeedBadHexIndex);
-  text.append(std::to_string(index));
-  text.append(messages::kSeedBadHexEnd);
-  return Failure::abort(std::move(text));
+  std::string literal;
+  json::append_char_literal(byte, literal);
+  return Failure::abort(fill_message(messages::kSeedBadHex, {literal, std::to_string(index)}));
 }
 
 // Says where the value goes wrong without showing any of it.
@@ -117,7 +114,7 @@ Signature AuditKeyPair::sign(std::string_view message) const {
 }
 
 Result<AuditKeyPair> load_signing_key() {
-  const char* value = std::getenv(messages::kSeedVariable);
+  const char* value = std::getenv(kSeedVariable);
   if (value == nullptr) return Failure::abort(std::string(messages::kSeedMissing));
   const std::string_view text(value);
   if (!json::is_valid_utf8(text)) return not_unicode(text);

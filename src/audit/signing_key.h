@@ -12,6 +12,9 @@
 
 namespace orvex::audit {
 
+// The environment variable that holds the signing seed as hexadecimal text.
+inline constexpr const char* kSeedVariable = "ORVEX_SEED";
+
 inline constexpr std::size_t kSeedBytes = 32;
 inline constexpr std::size_t kPublicKeyBytes = 32;
 inline constexpr std::size_t kSignatureBytes = 64;
@@ -48,7 +51,7 @@ class AuditKeyPair {
 // Reads ORVEX_SEED now (never cached), trims Unicode white space at both
 // ends, decodes 64 hexadecimal digits of either case and derives the key
 // pair. Every failure is an abort with one of the seed texts of
-// audit/messages.h; the first failing check wins, in this order: missing,
+// audit/audit_errors.h; the first failing check wins, in this order: missing,
 // not UTF-8, odd byte length, bad character, not 32 bytes.
 Result<AuditKeyPair> load_signing_key();
 

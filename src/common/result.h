@@ -24,12 +24,14 @@ struct Failure {
 // The value of an operation that yields nothing but success or failure.
 struct Unit {};
 
-// A value of type T or one Failure; never both, never neither.
-template <class T>
+// A value of type T or one failure of type E; never both, never neither.
+// The plain code fails with a Failure; the module boundary uses the same
+// template with the exception it will raise as E.
+template <class T, class E = Failure>
 class [[nodiscard]] Result {
  public:
   Result(T value) : state_(std::in_place_index<0>, std::move(value)) {}
-  Result(Failure failure) : state_(std::in_place_index<1>, std::move(failure)) {}
+  Result(E failure) : state_(std::in_place_index<1>, std::move(failure)) {}
 
   bool ok() const { return state_.index() == 0; }
 
@@ -39,11 +41,11 @@ class [[nodiscard]] Result {
   T&& value() && { return std::get<0>(std::move(state_)); }
 
   // REQUIRES: !ok()
-  const Failure& failure() const& { return std::get<1>(state_); }
-  Failure&& failure() && { return std::get<1>(std::move(state_)); }
+  const E& failure() const& { return std::get<1>(state_); }
+  E&& failure() && { return std::get<1>(std::move(state_)); }
 
  private:
-  std::variant<T, Failure> state_;
+  std::variant<T, E> state_;
 };
 
 }  // namespace orvex

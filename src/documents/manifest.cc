@@ -1,6 +1,6 @@
 #include "documents/manifest.h"
 
-#include "documents/messages.h"
+#include "documents/document_expectations.h"
 #include "documents/plain_entry.h"
 #include "documents/struct_reader.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "documents/messages.h"
-#include "json/messages.h"
+#include "documents/document_expectations.h"
+#include "json/json_errors.h"
 #include "json/reader.h"
 
 namespace orvex::documents {
@@ -28,13 +28,6 @@ inline bool same_bytes(std::string_view a, std::string_view b) {
     if (a[i] != b[i]) return false;
   }
   return true;
-}
-
-inline std::string field_message(const char* prefix, std::string_view field) {
-  std::string m = prefix;
-  m += field;
-  m += json::messages::kFieldSuffix;
-  return m;
 }
 
 template <class ReadField>
@@ -68,7 +61,7 @@ bool read_struct_object(json::Reader& r, const StructShape& shape, ReadField& re
       }
     }
     if (field >= 0 && (seen & (1u << field)) != 0) {
-      return r.fail_here(field_message(msg::kDuplicateFieldPrefix, shape.fields[field]));
+      return r.fail_duplicate_field(shape.fields[field]);
     }
     r.skip_whitespace();
     if (r.at_end()) return r.fail_here(msg::kEofWhileParsingObject);
@@ -84,7 +77,7 @@ bool read_struct_object(json::Reader& r, const StructShape& shape, ReadField& re
   r.advance();  // '}'
   r.leave_nesting();
   for (int i = 0; i < shape.field_count; ++i) {
-    if ((seen & (1u << i)) == 0) return r.fail_here(field_message(msg::kMissingFieldPrefix, shape.fields[i]));
+    if ((seen & (1u << i)) == 0) return r.fail_missing_field(shape.fields[i]);
   }
   return true;
 }
@@ -99,11 +92,7 @@ bool read_struct_array(json::Reader& r, const StructShape& shape, ReadField& rea
     if (r.at_end()) return r.fail_here(msg::kEofWhileParsingList);
     if (r.peek() == ']') {
       r.advance();
-      std::string m = msg::kInvalidLengthPrefix;
-      m += std::to_string(i);
-      m += msg::kExpectedInfix;
-      m += shape.length_text;
-      return r.fail_here(std::move(m));
+      return r.fail_invalid_length(static_cast<std::size_t>(i), shape.length_text);
     }
     if (i > 0) {
       if (r.peek() != ',') return r.fail_peeked(msg::kExpectedListCommaOrEnd);

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "documents/messages.h"
+#include "documents/document_expectations.h"
 #include "documents/struct_reader.h"
 #include "json/writer.h"
 

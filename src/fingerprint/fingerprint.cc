@@ -1,15 +1,16 @@
 #include "fingerprint/fingerprint.h"
 
+#include "common/fill_message.h"
 #include "common/hex.h"
 #include "fingerprint/canonical_text.h"
-#include "fingerprint/messages.h"
+#include "fingerprint/fingerprint_errors.h"
 #include "fingerprint/sha256.h"
 
 namespace orvex::fingerprint {
 
 Result<std::string> generate_logic_fingerprint(std::string_view manifest_json) {
   Result<documents::ProjectManifest> manifest = documents::read_manifest(manifest_json);
-  if (!manifest.ok()) return Failure::ordinary(messages::kInvalidManifest + std::move(manifest).failure().message);
+  if (!manifest.ok()) return Failure::ordinary(fill_message(messages::kInvalidManifest, {manifest.failure().message}));
 
   // The canonical text is hashed as it is produced; the digest is that of
   // the whole text in one piece.

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "json/messages.h"
+#include "common/fill_message.h"
+#include "json/json_errors.h"
 
 namespace orvex::json {
 
@@ -16,12 +17,7 @@ TextPosition position_of(std::string_view text, std::size_t offset) {
 
 std::string error_text(std::string_view text, const JsonError& error) {
   TextPosition pos = position_of(text, error.offset);
-  std::string out = error.message;
-  out += messages::kAtLine;
-  out += std::to_string(pos.line);
-  out += messages::kColumn;
-  out += std::to_string(pos.column);
-  return out;
+  return fill_message(messages::kErrorAt, {error.message, std::to_string(pos.line), std::to_string(pos.column)});
 }
 
 }  // namespace orvex::json

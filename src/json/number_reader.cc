@@ -10,7 +10,7 @@
 #include <limits>
 
 #include "json/eight_digits.h"
-#include "json/messages.h"
+#include "json/json_errors.h"
 #include "json/pow10_table.h"
 #include "json/reader.h"
 

@@ -3,8 +3,9 @@
 #include <charconv>
 #include <vector>
 
+#include "common/fill_message.h"
 #include "json/float_text.h"
-#include "json/messages.h"
+#include "json/json_errors.h"
 #include "json/quoted_text.h"
 
 namespace orvex::json {
@@ -22,13 +23,16 @@ bool Reader::enter_nesting() {
 
 void append_description(const JsonValue& found, std::string& out) {
   char digits[24];
+  std::string_view number;
   switch (found.type()) {
     case Type::Null: out += messages::kFoundNull; return;
     case Type::Boolean: out += found.as_bool() ? messages::kFoundTrue : messages::kFoundFalse; return;
-    case Type::String:
-      out += messages::kFoundStringPrefix;
-      append_quoted_text(found.as_string(), out);
+    case Type::String: {
+      std::string quoted;
+      append_quoted_text(found.as_string(), quoted);
+      append_filled(out, messages::kFoundString, {quoted});
       return;
+    }
     case Type::Array: out += messages::kFoundSequence; return;
     case Type::Object: out += messages::kFoundMap; return;
     case Type::Number: break;
@@ -36,32 +40,30 @@ void append_description(const JsonValue& found, std::string& out) {
   switch (found.number_kind()) {
     case NumberKind::Unsigned: {
       auto r = std::to_chars(digits, digits + sizeof digits, found.as_unsigned());
-      out += messages::kFoundIntegerPrefix;
-      out.append(digits, r.ptr);
+      number = std::string_view(digits, static_cast<std::size_t>(r.ptr - digits));
       break;
     }
     case NumberKind::Negative: {
       auto r = std::to_chars(digits, digits + sizeof digits, found.as_negative());
-      out += messages::kFoundIntegerPrefix;
-      out.append(digits, r.ptr);
+      number = std::string_view(digits, static_cast<std::size_t>(r.ptr - digits));
       break;
     }
-    case NumberKind::Float:
-      out += messages::kFoundFloatPrefix;
-      append_float_text(found.as_float(), out);
-      break;
+    case NumberKind::Float: {
+      std::string text;
+      append_float_text(found.as_float(), text);
+      append_filled(out, messages::kFoundFloat, {text});
+      return;
+    }
   }
-  out += '`';
+  append_filled(out, messages::kFoundInteger, {number});
 }
 
 namespace {
 
-std::string mismatch_message(const char* prefix, const JsonValue& found, std::string_view expected) {
-  std::string message = prefix;
-  append_description(found, message);
-  message += messages::kExpectedInfix;
-  message += expected;
-  return message;
+std::string mismatch_message(std::string_view text, const JsonValue& found, std::string_view expected) {
+  std::string description;
+  append_description(found, description);
+  return fill_message(text, {description, expected});
 }
 
 }  // namespace
@@ -80,11 +82,23 @@ bool Reader::fail_invalid_type(std::string_view expected) {
 }
 
 bool Reader::fail_wrong_type(const JsonValue& found, std::string_view expected) {
-  return fail_here(mismatch_message(messages::kInvalidTypePrefix, found, expected));
+  return fail_here(mismatch_message(messages::kInvalidType, found, expected));
 }
 
 bool Reader::fail_invalid_value(const JsonValue& found, std::string_view expected) {
-  return fail_here(mismatch_message(messages::kInvalidValuePrefix, found, expected));
+  return fail_here(mismatch_message(messages::kInvalidValue, found, expected));
+}
+
+bool Reader::fail_invalid_length(std::size_t found, std::string_view expected) {
+  return fail_here(fill_message(messages::kInvalidLength, {std::to_string(found), expected}));
+}
+
+bool Reader::fail_missing_field(std::string_view name) {
+  return fail_here(fill_message(messages::kMissingField, {name}));
+}
+
+bool Reader::fail_duplicate_field(std::string_view name) {
+  return fail_here(fill_message(messages::kDuplicateField, {name}));
 }
 
 bool Reader::read_literal(std::string_view rest) {

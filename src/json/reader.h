@@ -63,6 +63,12 @@ class Reader {
   bool fail_wrong_type(const JsonValue& found, std::string_view expected);
   // "invalid value: <found>, expected <expected>" at the cursor.
   bool fail_invalid_value(const JsonValue& found, std::string_view expected);
+  // "invalid length <found>, expected <expected>" at the cursor: an array
+  // form that ends after `found` elements.
+  bool fail_invalid_length(std::size_t found, std::string_view expected);
+  // "missing field `<name>`" / "duplicate field `<name>`" at the cursor.
+  bool fail_missing_field(std::string_view name);
+  bool fail_duplicate_field(std::string_view name);
 
   const JsonError& error() const { return error_; }
   // The error in its outside form: "<message> at line L column C".

@@ -2,8 +2,8 @@
 // are only skipped.
 #include <cstring>
 
-#include "json/messages.h"
 #include "json/byte_scan.h"
+#include "json/json_errors.h"
 #include "json/reader.h"
 #include "json/utf8.h"
 

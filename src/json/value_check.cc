@@ -3,7 +3,7 @@
 // tree of a long array costs many times the text.
 #include <cstdint>
 
-#include "json/messages.h"
+#include "json/json_errors.h"
 #include "json/reader.h"
 
 namespace orvex::json {

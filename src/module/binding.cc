@@ -5,13 +5,13 @@
 #include <utility>
 #include <vector>
 
-#include "module/messages.h"
+#include "common/fill_message.h"
+#include "module/boundary_errors.h"
 #include "module/object_text.h"
 
 namespace orvex::module {
 namespace {
 
-using messages::fill_message;
 
 PendingError type_error(std::string message) {
   return PendingError::deferred(PyExc_TypeError, std::move(message));
@@ -50,10 +50,10 @@ std::optional<std::size_t> parameter_index(const Signature& signature, PyObject*
 }
 
 // The type check and strict UTF-8 encoding of one argument.
-Fallible<OwnedText> convert_argument(PyObject* object) {
+Result<OwnedText, PendingError> convert_argument(PyObject* object) {
   if (!is_str(object)) {
     return type_error(
-        fill_message(messages::kCannotConvert, {qualified_type_name(object), messages::kStrTarget}));
+        fill_message(messages::kCannotConvertToStr, {qualified_type_name(object)}));
   }
   PyRef bytes = PyRef::steal(PyUnicode_AsUTF8String(object));
   if (!bytes) return PendingError::fetch();
@@ -72,13 +72,12 @@ PendingError name_argument(std::string_view parameter, PendingError error) {
 
 }  // namespace
 
-Fallible<BoundTexts> bind_arguments(const Signature& signature, PyObject* args, PyObject* kwargs) {
+Result<BoundTexts, PendingError> bind_arguments(const Signature& signature, PyObject* args, PyObject* kwargs) {
   const std::size_t count = signature.parameters.size();
   const auto given = static_cast<std::size_t>(PyTuple_Size(args));
   if (given > count) {
     return type_error(fill_message(messages::kTooManyPositional,
-                                   {display_name(signature), std::to_string(count),
-                                    std::to_string(given), messages::kWere}));
+                                   {display_name(signature), std::to_string(count), std::to_string(given)}));
   }
   // Strong references: the conversions below may run the caller's code
   // (a metaclass's __qualname__), which must not be able to free an argument.
@@ -110,18 +109,18 @@ Fallible<BoundTexts> bind_arguments(const Signature& signature, PyObject* args, 
     if (!slots[i]) missing.push_back(signature.parameters[i]);
   }
   if (!missing.empty()) {
-    const std::string_view noun =
-        missing.size() == 1 ? messages::kArgumentSingular : messages::kArgumentPlural;
-    return type_error(fill_message(messages::kMissingArguments,
-                                   {display_name(signature), std::to_string(missing.size()),
-                                    messages::kPositional, noun}) +
-                      quoted_name_list(missing));
+    const std::string names = quoted_name_list(missing);
+    if (missing.size() == 1) {
+      return type_error(fill_message(messages::kMissingArgument, {display_name(signature), names}));
+    }
+    return type_error(
+        fill_message(messages::kMissingArguments, {display_name(signature), std::to_string(missing.size()), names}));
   }
 
   BoundTexts texts;
   for (std::size_t i = 0; i < count; ++i) {
-    Fallible<OwnedText> text = convert_argument(slots[i].get());
-    if (!text.ok()) return name_argument(signature.parameters[i], std::move(text).error());
+    Result<OwnedText, PendingError> text = convert_argument(slots[i].get());
+    if (!text.ok()) return name_argument(signature.parameters[i], std::move(text).failure());
     texts.push(std::move(text).value());
   }
   return texts;

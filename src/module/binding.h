@@ -9,8 +9,9 @@
 #include <span>
 #include <string_view>
 
-#include "module/fallible.h"
+#include "common/result.h"
 #include "module/owned_text.h"
+#include "module/pending_error.h"
 
 namespace orvex::module {
 
@@ -46,6 +47,6 @@ class BoundTexts {
 // then the first argument that is not a str or cannot be encoded.
 // On success the texts are in parameter order.
 // REQUIRES: signature.parameters.size() <= kMaxParameters.
-Fallible<BoundTexts> bind_arguments(const Signature& signature, PyObject* args, PyObject* kwargs);
+Result<BoundTexts, PendingError> bind_arguments(const Signature& signature, PyObject* args, PyObject* kwargs);
 
 }  // namespace orvex::module

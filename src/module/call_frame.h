@@ -8,16 +8,16 @@
 #include <string_view>
 #include <utility>
 
-#include "module/fallible.h"
-#include "module/messages.h"
+#include "common/result.h"
+#include "module/boundary_errors.h"
 #include "module/panic.h"
 #include "module/pending_error.h"
 
 namespace orvex::module {
 
-// Runs `body`, a callable returning Fallible<PyRef>, and hands its outcome
-// to the interpreter: a result as a new reference, a failure as the raised
-// exception and a null return. A C++ exception escaping `body` is contained
+// Runs `body`, a callable returning Result<PyRef, PendingError>, and hands
+// its outcome to the interpreter: a result as a new reference, a failure as
+// the raised exception and a null return. A C++ exception escaping `body` is contained
 // as PanicException, with a diagnostic naming `place`; none ever unwinds
 // into the interpreter.
 //
@@ -27,9 +27,9 @@ namespace orvex::module {
 template <class Body>
 PyObject* run_entry(std::string_view place, Body&& body) noexcept {
   try {
-    Fallible<PyRef> outcome = std::forward<Body>(body)();
+    Result<PyRef, PendingError> outcome = std::forward<Body>(body)();
     if (outcome.ok()) return std::move(outcome).value().release();
-    std::move(outcome).error().raise(place);
+    std::move(outcome).failure().raise(place);
     return nullptr;
   } catch (const std::exception& fault) {
     // An exception the interpreter set before the fault is superseded.

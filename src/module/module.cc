@@ -2,15 +2,15 @@
 #include "module/py_ref.h"
 
 #include <iterator>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 
+#include "common/fill_message.h"
 #include "fingerprint/fingerprint.h"
 #include "module/binding.h"
+#include "module/boundary_errors.h"
 #include "module/call_frame.h"
-#include "module/messages.h"
 #include "module/names.h"
 #include "module/object_text.h"
 #include "module/results.h"
@@ -34,29 +34,34 @@ constexpr Signature kValidateSignature{kValidateName, kValidateParameters};
 constexpr Signature kGenerateSignature{kGenerateName, kGenerateParameters};
 constexpr Signature kVerifySignature{kVerifyName, kVerifyParameters};
 
+// The whole way of one function call: bind the arguments to `signature`,
+// run `operation` on their texts, and hand its value or its failure to the
+// interpreter. A binding failure is already the exception the caller sees;
+// the operation's failure becomes one in to_python.
+template <class Operation>
+PyObject* call_operation(const Signature& signature, PyObject* args, PyObject* kwargs, Operation operation) {
+  return run_entry(signature.function_name, [&]() -> Result<PyRef, PendingError> {
+    Result<BoundTexts, PendingError> texts = bind_arguments(signature, args, kwargs);
+    if (!texts.ok()) return std::move(texts).failure();
+    return to_python(operation(texts.value()));
+  });
+}
+
 PyObject* validate_intent_json(PyObject*, PyObject* args, PyObject* kwargs) {
-  return run_entry(kValidateName, [&]() -> Fallible<PyRef> {
-    Fallible<BoundTexts> texts = bind_arguments(kValidateSignature, args, kwargs);
-    if (!texts.ok()) return std::move(texts).error();
-    const BoundTexts& in = texts.value();
-    return to_python(validation::validate_intent_json(in[0], in[1], in[2]));
+  return call_operation(kValidateSignature, args, kwargs, [](const BoundTexts& in) {
+    return validation::validate_intent_json(in[0], in[1], in[2]);
   });
 }
 
 PyObject* generate_logic_fingerprint(PyObject*, PyObject* args, PyObject* kwargs) {
-  return run_entry(kGenerateName, [&]() -> Fallible<PyRef> {
-    Fallible<BoundTexts> texts = bind_arguments(kGenerateSignature, args, kwargs);
-    if (!texts.ok()) return std::move(texts).error();
-    return to_python(fingerprint::generate_logic_fingerprint(texts.value()[0]));
+  return call_operation(kGenerateSignature, args, kwargs, [](const BoundTexts& in) {
+    return fingerprint::generate_logic_fingerprint(in[0]);
   });
 }
 
 PyObject* verify_logic_fingerprint(PyObject*, PyObject* args, PyObject* kwargs) {
-  return run_entry(kVerifyName, [&]() -> Fallible<PyRef> {
-    Fallible<BoundTexts> texts = bind_arguments(kVerifySignature, args, kwargs);
-    if (!texts.ok()) return std::move(texts).error();
-    const BoundTexts& in = texts.value();
-    return to_python(fingerprint::verify_logic_fingerprint(in[0], in[1]));
+  return call_operation(kVerifySignature, args, kwargs, [](const BoundTexts& in) {
+    return fingerprint::verify_logic_fingerprint(in[0], in[1]);
   });
 }
 
@@ -91,15 +96,14 @@ PyModuleDef module_definition = {
 PyObject* created_module = nullptr;
 
 // The module's __all__ list; made empty and set when the module has none.
-Fallible<PyRef> all_list(PyObject* module) {
+Result<PyRef, PendingError> all_list(PyObject* module) {
   PyObject* key = interned(Name::kAll);
   if (key == nullptr) return PendingError::fetch();
   PyRef all = PyRef::steal(PyObject_GetAttr(module, key));
   if (all) {
     if (is_list(all.get())) return all;
     return PendingError::deferred(
-        PyExc_TypeError, messages::fill_message(messages::kCannotConvert,
-                                                {qualified_type_name(all.get()), messages::kListTarget}));
+        PyExc_TypeError, fill_message(messages::kCannotConvertToList, {qualified_type_name(all.get())}));
   }
   PendingError error = PendingError::fetch();
   if (!error.matches(PyExc_AttributeError)) return error;
@@ -110,8 +114,8 @@ Fallible<PyRef> all_list(PyObject* module) {
 }
 
 // Creates the function of `method`, lists its name in __all__ and sets it on
-// the module. Returns the failure, or nothing on success.
-std::optional<PendingError> add_function(PyObject* module, PyMethodDef* method) {
+// the module.
+Result<Unit, PendingError> add_function(PyObject* module, PyMethodDef* method) {
   PyRef module_name = PyRef::steal(PyModule_GetNameObject(module));
   if (!module_name) return PendingError::fetch();
   PyRef function = PyRef::steal(PyCFunction_NewEx(method, module, module_name.get()));
@@ -120,28 +124,27 @@ std::optional<PendingError> add_function(PyObject* module, PyMethodDef* method) 
   if (name_key == nullptr) return PendingError::fetch();
   PyRef name = PyRef::steal(PyObject_GetAttr(function.get(), name_key));
   if (!name) return PendingError::fetch();
-  Fallible<PyRef> all = all_list(module);
-  if (!all.ok()) return std::move(all).error();
+  Result<PyRef, PendingError> all = all_list(module);
+  if (!all.ok()) return std::move(all).failure();
   if (PyList_Append(all.value().get(), name.get()) < 0) {
     // Our own fresh list refused an append: an internal fault, not the
     // importer's error.
     const std::string reason = PendingError::fetch().text();
-    return PendingError::abort(messages::fill_message(messages::kAppendToAll, {reason}));
+    return PendingError::abort(fill_message(messages::kAppendToAll, {reason}));
   }
   if (PyObject_SetAttr(module, name.get(), function.get()) < 0) return PendingError::fetch();
-  return std::nullopt;
+  return Unit{};
 }
 
-Fallible<PyRef> create_module() {
+Result<PyRef, PendingError> create_module() {
   if (created_module != nullptr) {
     return PendingError::deferred(PyExc_ImportError, std::string(messages::kInitializedTwice));
   }
   PyRef module = PyRef::steal(PyModule_Create2(&module_definition, PYTHON_ABI_VERSION));
   if (!module) return PendingError::fetch();
   for (PyMethodDef& method : function_table) {
-    if (std::optional<PendingError> error = add_function(module.get(), &method)) {
-      return *std::move(error);
-    }
+    Result<Unit, PendingError> added = add_function(module.get(), &method);
+    if (!added.ok()) return std::move(added).failure();
   }
   created_module = PyRef::borrow(module.get()).release();
   return module;

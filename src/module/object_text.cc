@@ -1,7 +1,8 @@
 #include "module/object_text.h"
 
+#include "common/fill_message.h"
+#include "module/boundary_errors.h"
 #include "module/lossy_utf8.h"
-#include "module/messages.h"
 #include "module/names.h"
 #include "module/pending_error.h"
 
@@ -51,11 +52,11 @@ std::string string_form(PyObject* object) {
   PyRef str = PyRef::steal(PyObject_Str(object));
   if (!str) {
     PyErr_WriteUnraisable(object);
-    return messages::fill_message(messages::kUnprintable, {qualified_type_name(object)});
+    return fill_message(messages::kUnprintable, {qualified_type_name(object)});
   }
   if (std::optional<std::string> text = strict_text(str.get())) return *std::move(text);
   if (std::optional<std::string> text = lenient_text(str.get())) return *std::move(text);
-  return messages::fill_message(messages::kUnprintable, {qualified_type_name(object)});
+  return fill_message(messages::kUnprintable, {qualified_type_name(object)});
 }
 
 std::string qualified_type_name(PyObject* object) {

@@ -4,11 +4,18 @@
 #include <cstdlib>
 #include <string>
 
-#include "module/messages.h"
+#include "common/fill_message.h"
+#include "module/boundary_errors.h"
 #include "module/object_text.h"
 
 namespace orvex::module {
 namespace {
+
+// The exception type that reports an aborted call.
+constexpr char kPanicTypeName[] = "orvex_core.PanicException";
+constexpr char kPanicTypeDoc[] =
+    "An internal fault of orvex_core stopped the call. Derives from BaseException, so an\n"
+    "`except Exception` handler does not catch it.";
 
 // Created on first use and kept for the life of the process. It is not a
 // module attribute: callers reach it only through a caught exception.
@@ -16,14 +23,14 @@ PyObject* panic_type = nullptr;
 
 PyObject* get_panic_type() {
   if (panic_type == nullptr) {
-    panic_type = PyErr_NewExceptionWithDoc(messages::kPanicTypeName, messages::kPanicTypeDoc,
+    panic_type = PyErr_NewExceptionWithDoc(kPanicTypeName, kPanicTypeDoc,
                                            PyExc_BaseException, nullptr);
   }
   return panic_type;
 }
 
 void write_diagnostic(std::string_view place, std::string_view text) {
-  const std::string line = messages::fill_message(messages::kPanicDiagnostic, {place, text});
+  const std::string line = fill_message(messages::kPanicDiagnostic, {place, text});
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);
 }

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "module/messages.h"
+#include "module/boundary_errors.h"
 #include "module/object_text.h"
 #include "module/panic.h"
 
@@ -19,6 +19,11 @@ PendingError PendingError::abort(std::string message) {
   PendingError error(Kind::kAbort);
   error.message_ = std::move(message);
   return error;
+}
+
+PendingError PendingError::from_failure(Failure failure) {
+  if (failure.is_abort) return abort(std::move(failure.message));
+  return deferred(PyExc_ValueError, std::move(failure.message));
 }
 
 PendingError PendingError::fetch() {

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/result.h"
+
 namespace orvex::module {
 
 class PendingError {
@@ -17,6 +19,11 @@ class PendingError {
 
   // An internal abort carrying `message`; raised as PanicException.
   static PendingError abort(std::string message);
+
+  // The exception that a failure of the plain code becomes: an ordinary
+  // failure a ValueError with exactly its message as the single argument, an
+  // abort a PanicException with its text.
+  static PendingError from_failure(Failure failure);
 
   // Takes the exception that the interpreter has set, normalised and with
   // its traceback attached, and clears the interpreter's indicator. When

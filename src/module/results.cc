@@ -2,18 +2,18 @@
 
 #include <utility>
 
-#include "module/messages.h"
+#include "module/boundary_errors.h"
 #include "module/object_text.h"
 
 namespace orvex::module {
 
-Fallible<PyRef> to_python(Result<bool> outcome) {
-  if (!outcome.ok()) return to_pending(std::move(outcome).failure());
+Result<PyRef, PendingError> to_python(Result<bool> outcome) {
+  if (!outcome.ok()) return PendingError::from_failure(std::move(outcome).failure());
   return PyRef::borrow(outcome.value() ? Py_True : Py_False);
 }
 
-Fallible<PyRef> to_python(Result<std::string> outcome) {
-  if (!outcome.ok()) return to_pending(std::move(outcome).failure());
+Result<PyRef, PendingError> to_python(Result<std::string> outcome) {
+  if (!outcome.ok()) return PendingError::from_failure(std::move(outcome).failure());
   PyRef text = new_str(outcome.value());
   if (!text) {
     // The interpreter refused our own text: show its reason, then stop the
@@ -22,11 +22,6 @@ Fallible<PyRef> to_python(Result<std::string> outcome) {
     return PendingError::abort(std::string(messages::kApiCallFailed));
   }
   return text;
-}
-
-PendingError to_pending(Failure failure) {
-  if (failure.is_abort) return PendingError::abort(std::move(failure.message));
-  return PendingError::deferred(PyExc_ValueError, std::move(failure.message));
 }
 
 }  // namespace orvex::module

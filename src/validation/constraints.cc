@@ -4,9 +4,11 @@
 #include <string>
 #include <string_view>
 
+#include "common/fill_message.h"
+#include "validation/constraint_names.h"
+#include "validation/denial_reasons.h"
 #include "validation/diagnostic_text.h"
 #include "validation/json_equal.h"
-#include "validation/messages.h"
 #include "validation/numeric_value.h"
 
 namespace orvex::validation {
@@ -22,31 +24,21 @@ constexpr double kAtLeastBoundDefault = 0.0;
 // outside the three.
 std::optional<bool> constraint_holds(const documents::Constraint& constraint, const json::JsonValue& parameter) {
   const std::string& op = constraint.operator_text;
-  if (op == messages::kAtMost) {
+  if (op == constraint_names::kAtMost) {
     return numeric_value(&parameter, kParameterDefault) <= numeric_value(&constraint.value, kAtMostBoundDefault);
   }
-  if (op == messages::kAtLeast) {
+  if (op == constraint_names::kAtLeast) {
     return numeric_value(&parameter, kParameterDefault) >= numeric_value(&constraint.value, kAtLeastBoundDefault);
   }
-  if (op == messages::kEqual) return json_equal(parameter, constraint.value);
+  if (op == constraint_names::kEqual) return json_equal(parameter, constraint.value);
   return std::nullopt;
-}
-
-std::string joined(std::string_view prefix, std::string_view detail) {
-  std::string text(prefix);
-  text += detail;
-  return text;
 }
 
 // The bound shown is the constraint's own value, never the parameter's.
 std::string violation_reason(const documents::Constraint& constraint) {
-  std::string text(messages::kConstraintViolation);
-  text += constraint.attribute;
-  text += messages::kFieldSeparator;
-  text += constraint.operator_text;
-  text += messages::kFieldSeparator;
-  append_diagnostic_text(constraint.value, text);
-  return text;
+  std::string bound;
+  append_diagnostic_text(constraint.value, bound);
+  return fill_message(messages::kConstraintViolation, {constraint.attribute, constraint.operator_text, bound});
 }
 
 }  // namespace
@@ -54,11 +46,11 @@ std::string violation_reason(const documents::Constraint& constraint) {
 Verdict evaluate_constraints(const documents::Intent& intent, const documents::ProposedAction& action) {
   for (const documents::Constraint& constraint : intent.constraints) {
     // The spend rule has judged these already, whatever their operator.
-    if (constraint.attribute == messages::kSpendAttribute) continue;
+    if (constraint.attribute == constraint_names::kSpendAttribute) continue;
     const json::JsonValue* parameter = json::find_member(action.params, constraint.attribute);
-    if (parameter == nullptr) return Verdict::deny(joined(messages::kMissingAttribute, constraint.attribute));
+    if (parameter == nullptr) return Verdict::deny(fill_message(messages::kMissingAttribute, {constraint.attribute}));
     const std::optional<bool> holds = constraint_holds(constraint, *parameter);
-    if (!holds) return Verdict::deny(joined(messages::kUnsupportedOperator, constraint.operator_text));
+    if (!holds) return Verdict::deny(fill_message(messages::kUnsupportedOperator, {constraint.operator_text}));
     if (!*holds) return Verdict::deny(violation_reason(constraint));
   }
   return Verdict::allow();

@@ -1,8 +1,8 @@
 // The intent's ordinary constraints, checked against the action's params.
 #pragma once
 
+#include "common/verdict.h"
 #include "documents/validation_documents.h"
-#include "validation/verdict.h"
 
 namespace orvex::validation {
 

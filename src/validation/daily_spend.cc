@@ -2,7 +2,9 @@
 
 #include <string>
 
-#include "validation/messages.h"
+#include "common/fill_message.h"
+#include "validation/constraint_names.h"
+#include "validation/denial_reasons.h"
 #include "validation/numeric_value.h"
 #include "validation/shortest_decimal.h"
 
@@ -17,17 +19,17 @@ constexpr double kSpendDefault = 0.0;
 Verdict check_daily_spend(const documents::Intent& intent, const documents::ProposedAction& action,
                           const documents::State& state) {
   for (const documents::Constraint& constraint : intent.constraints) {
-    if (constraint.attribute != messages::kSpendAttribute) continue;
+    if (constraint.attribute != constraint_names::kSpendAttribute) continue;
     const double current =
-        numeric_value(json::find_member(state.values, messages::kCurrentSpendKey), kSpendDefault);
-    const double amount = numeric_value(json::find_member(action.params, messages::kAmountKey), kSpendDefault);
+        numeric_value(json::find_member(state.values, constraint_names::kCurrentSpendKey), kSpendDefault);
+    const double amount = numeric_value(json::find_member(action.params, constraint_names::kAmountKey), kSpendDefault);
     const double limit = numeric_value(&constraint.value, kSpendDefault);
     // One IEEE addition: 0.1 + 0.2 lands just above 0.3, 1e308 + 1e308 is inf.
     const double total = current + amount;
     if (total > limit) {
-      std::string reason(messages::kSpendViolation);
-      append_shortest_decimal(total, reason);
-      return Verdict::deny(std::move(reason));
+      std::string decimal;
+      append_shortest_decimal(total, decimal);
+      return Verdict::deny(fill_message(messages::kSpendViolation, {decimal}));
     }
   }
   return Verdict::allow();

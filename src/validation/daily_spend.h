@@ -2,8 +2,8 @@
 // exceed the limit of any "total_daily_spend" constraint.
 #pragma once
 
+#include "common/verdict.h"
 #include "documents/validation_documents.h"
-#include "validation/verdict.h"
 
 namespace orvex::validation {
 

@@ -6,7 +6,7 @@
 
 #include "json/float_text.h"
 #include "json/quoted_text.h"
-#include "validation/messages.h"
+#include "validation/notation_words.h"
 
 namespace orvex::validation {
 namespace {
@@ -30,24 +30,24 @@ void append_number_text(const json::JsonValue& value, std::string& out) {
 }
 
 void append_array(const json::Array& elements, std::string& out) {
-  out += messages::kDiagnosticArrayOpen;
+  out += notation::kDiagnosticArrayOpen;
   for (std::size_t i = 0; i < elements.size(); ++i) {
-    if (i > 0) out += messages::kDiagnosticElementSeparator;
+    if (i > 0) out += notation::kDiagnosticElementSeparator;
     append_diagnostic_text(elements[i], out);
   }
-  out += messages::kDiagnosticArrayClose;
+  out += notation::kDiagnosticArrayClose;
 }
 
 // Members are already in ascending key order, which is the order shown.
 void append_object(const json::Object& members, std::string& out) {
-  out += messages::kDiagnosticObjectOpen;
+  out += notation::kDiagnosticObjectOpen;
   for (std::size_t i = 0; i < members.size(); ++i) {
-    if (i > 0) out += messages::kDiagnosticElementSeparator;
+    if (i > 0) out += notation::kDiagnosticElementSeparator;
     json::append_quoted_text(members[i].key, out);
-    out += messages::kDiagnosticKeySeparator;
+    out += notation::kDiagnosticKeySeparator;
     append_diagnostic_text(members[i].value, out);
   }
-  out += messages::kDiagnosticObjectClose;
+  out += notation::kDiagnosticObjectClose;
 }
 
 }  // namespace
@@ -55,20 +55,20 @@ void append_object(const json::Object& members, std::string& out) {
 void append_diagnostic_text(const json::JsonValue& value, std::string& out) {
   switch (value.type()) {
     case json::Type::Null:
-      out += messages::kDiagnosticNull;
+      out += notation::kDiagnosticNull;
       return;
     case json::Type::Boolean:
-      out += value.as_bool() ? messages::kDiagnosticTrue : messages::kDiagnosticFalse;
+      out += value.as_bool() ? notation::kDiagnosticTrue : notation::kDiagnosticFalse;
       return;
     case json::Type::Number:
-      out += messages::kDiagnosticNumberOpen;
+      out += notation::kDiagnosticNumberOpen;
       append_number_text(value, out);
-      out += messages::kDiagnosticScalarClose;
+      out += notation::kDiagnosticScalarClose;
       return;
     case json::Type::String:
-      out += messages::kDiagnosticStringOpen;
+      out += notation::kDiagnosticStringOpen;
       json::append_quoted_text(value.as_string(), out);
-      out += messages::kDiagnosticScalarClose;
+      out += notation::kDiagnosticScalarClose;
       return;
     case json::Type::Array:
       append_array(value.as_array(), out);

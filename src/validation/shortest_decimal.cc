@@ -4,21 +4,21 @@
 #include <string_view>
 
 #include "json/float_text.h"
-#include "validation/messages.h"
+#include "validation/notation_words.h"
 
 namespace orvex::validation {
 
 void append_shortest_decimal(double x, std::string& out) {
   if (std::isnan(x)) {
-    out += messages::kNotANumber;
+    out += notation::kNotANumber;
     return;
   }
   if (std::isinf(x)) {
-    out += x > 0 ? messages::kInfinity : messages::kNegativeInfinity;
+    out += x > 0 ? notation::kInfinity : notation::kNegativeInfinity;
     return;
   }
   if (x == 0) {
-    out += std::signbit(x) ? messages::kNegativeZero : messages::kZero;
+    out += std::signbit(x) ? notation::kNegativeZero : notation::kZero;
     return;
   }
 

@@ -4,20 +4,19 @@
 #include <utility>
 
 #include "audit/audit_record.h"
+#include "common/fill_message.h"
+#include "common/verdict.h"
 #include "documents/validation_documents.h"
 #include "validation/constraints.h"
 #include "validation/daily_spend.h"
-#include "validation/messages.h"
-#include "validation/verdict.h"
+#include "validation/denial_reasons.h"
 
 namespace orvex::validation {
 namespace {
 
 // A reading error of one document, named by the document it came from.
-Failure unreadable(std::string_view prefix, const Failure& reading_error) {
-  std::string text(prefix);
-  text += reading_error.message;
-  return Failure::ordinary(std::move(text));
+Failure unreadable(std::string_view text, const Failure& reading_error) {
+  return Failure::ordinary(fill_message(text, {reading_error.message}));
 }
 
 }  // namespace

@@ -14,8 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "audit/messages.h"
+#include "audit/log_file.h"
 #include "audit/record_text.h"
+#include "audit/signing_key.h"
 #include "common/hex.h"
 
 namespace orvex::audit {
@@ -25,7 +26,6 @@ using documents::Intent;
 using documents::ProposedAction;
 using json::JsonValue;
 using json::Member;
-using validation::Verdict;
 
 constexpr char kRfcSeed[] = "9d61b19deffd5a60ba844af492ec2cc44449c5697b326919703bac031cae7f60";
 constexpr char kRfcPublicKey[] = "d75a980182b10ab7d54bfed3c964073a0ee172f3daa62325af021a68f707511a";
@@ -138,7 +138,7 @@ class AuditRecordFile : public ::testing::Test {
  protected:
   void SetUp() override {
     old_directory_ = std::filesystem::current_path();
-    if (const char* old = getenv(messages::kSeedVariable)) old_seed_ = old;
+    if (const char* old = getenv(kSeedVariable)) old_seed_ = old;
     std::string pattern = (std::filesystem::temp_directory_path() / "orvex_audit_test.XXXXXX").string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     directory_ = pattern;
@@ -148,14 +148,14 @@ class AuditRecordFile : public ::testing::Test {
     std::filesystem::current_path(old_directory_);
     std::filesystem::remove_all(directory_);
     if (old_seed_) {
-      setenv(messages::kSeedVariable, old_seed_->c_str(), 1);
+      setenv(kSeedVariable, old_seed_->c_str(), 1);
     } else {
-      unsetenv(messages::kSeedVariable);
+      unsetenv(kSeedVariable);
     }
   }
 
   std::vector<std::string> log_lines() const {
-    std::ifstream in(directory_ / messages::kLogFileName, std::ios::binary);
+    std::ifstream in(directory_ / kLogFileName, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
     std::vector<std::string> lines;
@@ -177,7 +177,7 @@ class AuditRecordFile : public ::testing::Test {
 };
 
 TEST_F(AuditRecordFile, LinesVerifyFromTheirOwnMembers) {
-  setenv(messages::kSeedVariable, kRfcSeed, 1);
+  setenv(kSeedVariable, kRfcSeed, 1);
   const Intent intent = example_intent();
   const ProposedAction action = example_action();
   ASSERT_TRUE(append_audit_record(intent, action, Verdict::deny(kExampleReason)).ok());
@@ -201,26 +201,26 @@ TEST_F(AuditRecordFile, LinesVerifyFromTheirOwnMembers) {
 }
 
 TEST_F(AuditRecordFile, KeyFailureTouchesNoFile) {
-  unsetenv(messages::kSeedVariable);
+  unsetenv(kSeedVariable);
   const Result<Unit> missing = append_audit_record(example_intent(), example_action(), Verdict::allow());
   ASSERT_FALSE(missing.ok());
   EXPECT_TRUE(missing.failure().is_abort);
   EXPECT_EQ(missing.failure().message, "Veltrane requires ORVEX_SEED for integrity.: NotPresent");
 
-  setenv(messages::kSeedVariable, "0x", 1);
+  setenv(kSeedVariable, "0x", 1);
   const Result<Unit> malformed = append_audit_record(example_intent(), example_action(), Verdict::allow());
   ASSERT_FALSE(malformed.ok());
   EXPECT_EQ(malformed.failure().message, "Invalid ORVEX_SEED; expected hex string.: InvalidHexCharacter { c: 'x', index: 1 }");
 
-  EXPECT_FALSE(std::filesystem::exists(directory_ / messages::kLogFileName));
+  EXPECT_FALSE(std::filesystem::exists(directory_ / kLogFileName));
 }
 
 TEST_F(AuditRecordFile, UnwritableLogLosesTheRecordOnly) {
-  setenv(messages::kSeedVariable, kRfcSeed, 1);
-  std::filesystem::create_directory(directory_ / messages::kLogFileName);
+  setenv(kSeedVariable, kRfcSeed, 1);
+  std::filesystem::create_directory(directory_ / kLogFileName);
   EXPECT_TRUE(append_audit_record(example_intent(), example_action(), Verdict::allow()).ok());
-  EXPECT_TRUE(std::filesystem::is_directory(directory_ / messages::kLogFileName));
-  EXPECT_TRUE(std::filesystem::is_empty(directory_ / messages::kLogFileName));
+  EXPECT_TRUE(std::filesystem::is_directory(directory_ / kLogFileName));
+  EXPECT_TRUE(std::filesystem::is_empty(directory_ / kLogFileName));
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "audit/messages.h"
 #include "common/hex.h"
 
 namespace orvex::audit {
@@ -41,14 +40,14 @@ std::string upper(std::string text) {
 class SeedEnvironment : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* old = getenv(messages::kSeedVariable);
+    const char* old = getenv(kSeedVariable);
     if (old != nullptr) saved_ = old;
   }
   void TearDown() override {
     if (saved_) {
-      setenv(messages::kSeedVariable, saved_->c_str(), 1);
+      setenv(kSeedVariable, saved_->c_str(), 1);
     } else {
-      unsetenv(messages::kSeedVariable);
+      unsetenv(kSeedVariable);
     }
   }
 
@@ -79,7 +78,7 @@ std::string current_outcome() {
 }
 
 std::string load_with(const std::string& value) {
-  setenv(messages::kSeedVariable, value.c_str(), 1);
+  setenv(kSeedVariable, value.c_str(), 1);
   return current_outcome();
 }
 
@@ -88,7 +87,7 @@ void expect_outcomes(const std::vector<SeedCase>& cases) {
 }
 
 TEST_F(SeedEnvironment, MissingVariable) {
-  unsetenv(messages::kSeedVariable);
+  unsetenv(kSeedVariable);
   EXPECT_EQ(current_outcome(), "Veltrane requires ORVEX_SEED for integrity.: NotPresent");
 }
 
@@ -200,7 +199,7 @@ TEST_F(SeedEnvironment, EachCallReadsTheEnvironmentAgain) {
   const std::string other = load_with(std::string(64, '0'));
   EXPECT_EQ(other.substr(0, 3), "OK ");
   EXPECT_NE(other, kOk);
-  unsetenv(messages::kSeedVariable);
+  unsetenv(kSeedVariable);
   EXPECT_EQ(current_outcome(), "Veltrane requires ORVEX_SEED for integrity.: NotPresent");
 }
 

@@ -237,6 +237,22 @@ TEST_F(LogFile, PermissionsLoseTheLineOrSkipTheLastByteCheck) {
   EXPECT_EQ(as_other_user(0222, "x"), "OK");  // may be written, not read: appended unchecked
   chmod(path_.c_str(), 0600);
   EXPECT_EQ(read_file(), "partialx\n");
+  // Read and written by someone who does not own it: still checked.
+  write_file("torn");
+  EXPECT_EQ(as_other_user(0666, "whole"), "OK");
+  EXPECT_EQ(read_file(), "tornwhole\nwhole\n");
+}
+
+// The look at the last byte is not a reading of the log: a file system that
+// records access times does not record one for it.
+TEST_F(LogFile, TheLastByteCheckLeavesTheAccessTimeAlone) {
+  write_file("earlier record\n");
+  const timespec times[2] = {{1000, 0}, {0, UTIME_NOW}};  // access long before the last change
+  ASSERT_EQ(utimensat(AT_FDCWD, path_.c_str(), times, 0), 0);
+  EXPECT_EQ(outcome(append_line(path_.c_str(), "next")), "OK");
+  struct stat info {};
+  ASSERT_EQ(stat(path_.c_str(), &info), 0);
+  EXPECT_EQ(info.st_atim.tv_sec, 1000);
 }
 
 // The report goes to file descriptor 2, captured here in a file.

@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "common/verdict.h"
 #include "documents/validation_documents.h"
 #include "json/value.h"
-#include "validation/verdict.h"
 
 namespace orvex::validation::test_values {
 

@@ -3,9 +3,10 @@
 #include <optional>
 #include <string_view>
 
-#include "orvex_audit/messages.h"
+#include "common/fill_message.h"
 #include "orvex_audit/input_file.h"
-#include "orvex_audit/seal_messages.h"
+#include "orvex_audit/seal_texts.h"
+#include "orvex_audit/tool_texts.h"
 
 namespace orvex::audit_tool {
 
@@ -77,7 +78,7 @@ Result<unsigned> parse_jobs(std::string_view text) {
     fits = fits && c >= '0' && c <= '9';
     if (fits) jobs = jobs * 10 + static_cast<unsigned>(c - '0');
   }
-  if (!fits || jobs < 1 || jobs > kMaxJobs) return usage(m::fill(sm::kBadJobs, {std::to_string(kMaxJobs), text}));
+  if (!fits || jobs < 1 || jobs > kMaxJobs) return usage(fill_message(sm::kBadJobs, {std::to_string(kMaxJobs), text}));
   return jobs;
 }
 
@@ -114,7 +115,7 @@ Result<Options> parse_seal(const std::vector<std::string>& arguments, std::size_
       if (Result<Unit> taken = take_seals(path->value(), options); !taken.ok()) return std::move(taken).failure();
       continue;
     }
-    return usage(m::fill(m::kUnknownOption, {argument}));
+    return usage(fill_message(m::kUnknownOption, {argument}));
   }
   if (options.seals.empty()) return usage(std::string(sm::kMissingSealsOption));
   if (options.files.empty()) return usage(std::string(sm::kNothingToSeal));
@@ -173,11 +174,11 @@ Result<Options> parse_verify(const std::vector<std::string>& arguments, std::siz
       } else if (format->value() == kFormatText) {
         options.format = Options::Format::kText;
       } else {
-        return usage(m::fill(sm::kBadFormat, {format->value()}));
+        return usage(fill_message(sm::kBadFormat, {format->value()}));
       }
       continue;
     }
-    return usage(m::fill(m::kUnknownOption, {argument}));
+    return usage(fill_message(m::kUnknownOption, {argument}));
   }
   if (options.require_sealed && options.seals.empty()) return usage(std::string(sm::kRequireSealedWithoutSeals));
   return options;
@@ -190,7 +191,9 @@ Result<Options> parse_command_line(const std::vector<std::string>& arguments) {
   const std::string_view command = arguments[0];
   if (is_help(command)) return command_only(Command::kHelp);
   if (is_version(command)) return command_only(Command::kVersion);
-  if (command != kPubkeyCommand && command != kVerifyCommand && command != kSealCommand) return usage(m::fill(m::kUnknownCommand, {command}));
+  if (command != kPubkeyCommand && command != kVerifyCommand && command != kSealCommand) {
+    return usage(fill_message(m::kUnknownCommand, {command}));
+  }
   if (arguments.size() > 1 && is_help(arguments[1])) return command_only(Command::kHelp);
   if (arguments.size() > 1 && is_version(arguments[1])) return command_only(Command::kVersion);
   if (command == kPubkeyCommand) {

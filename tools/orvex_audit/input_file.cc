@@ -5,8 +5,9 @@
 
 #include <cstring>
 
-#include "orvex_audit/messages.h"
-#include "orvex_audit/seal_messages.h"
+#include "common/fill_message.h"
+#include "orvex_audit/seal_texts.h"
+#include "orvex_audit/tool_texts.h"
 
 namespace orvex::audit_tool {
 
@@ -19,13 +20,13 @@ InputFile::InputFile(const std::string& name, std::string_view standard_input_na
   display_name_ = name;
   const ReadOnlyFile& file = file_.emplace(name);
   if (file.fd() < 0) {
-    error_ = messages::fill(seal_messages::kFileError, {name, std::strerror(file.open_error())});
+    error_ = fill_message(seal_messages::kFileError, {name, std::strerror(file.open_error())});
     return;
   }
   // Read, a directory fails only later, with a bare "Is a directory".
   struct stat status {};
   if (::fstat(file.fd(), &status) == 0 && S_ISDIR(status.st_mode)) {
-    error_ = messages::fill(seal_messages::kIsDirectory, {name});
+    error_ = fill_message(seal_messages::kIsDirectory, {name});
     return;
   }
   fd_ = file.fd();

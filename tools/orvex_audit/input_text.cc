@@ -4,8 +4,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "orvex_audit/messages.h"
-#include "orvex_audit/seal_messages.h"
+#include "common/fill_message.h"
+#include "orvex_audit/seal_texts.h"
+#include "orvex_audit/tool_texts.h"
 
 namespace orvex::audit_tool {
 
@@ -113,7 +114,7 @@ InputText::Status InputText::read_gzip(std::span<char> out, std::size_t& got) {
       if (!raw_ended_ && !read_raw() && read_error_ != 0) return final_ = Status::kReadError;
       if (raw_used_ == 0) {
         if (member_ended_) return final_ = Status::kEnd;
-        return fail_damaged(messages::fill(sm::kGzipTruncated, {std::to_string(text_bytes_)}));
+        return fail_damaged(fill_message(sm::kGzipTruncated, {std::to_string(text_bytes_)}));
       }
       stream_.next_in = raw_.data();
       stream_.avail_in = static_cast<uInt>(raw_used_);
@@ -139,7 +140,7 @@ InputText::Status InputText::read_gzip(std::span<char> out, std::size_t& got) {
       damage = sm::kGzipTrailingData;
     } else {
       const char* reason = stream_.msg != nullptr ? stream_.msg : zError(status);
-      damage = messages::fill(sm::kGzipCorrupt, {std::to_string(text_bytes_), reason});
+      damage = fill_message(sm::kGzipCorrupt, {std::to_string(text_bytes_), reason});
     }
     // The text that came out before the damage is handed out first.
     if (stream_.avail_out == wanted) return fail_damaged(std::move(damage));

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <new>
 
-#include "orvex_audit/messages.h"
+#include "orvex_audit/tool_texts.h"
 
 namespace orvex::audit_tool {
 

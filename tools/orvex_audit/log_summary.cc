@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "audit/messages.h"
+#include "audit/record_layout.h"
 #include "orvex_audit/seal_line.h"
 
 namespace orvex::audit_tool {
@@ -17,7 +17,7 @@ constexpr std::size_t kHeadBytes = 2 + 11 + 3 + kMaxTimestampBytes + 1 + 8;
 
 std::optional<std::string> record_timestamp(std::string_view line_head) {
   std::string opening = "{\"";
-  opening.append(audit::messages::kTimestamp);
+  opening.append(audit::record_layout::kNames[audit::record_layout::kTimestamp]);
   opening.append("\":\"");
   if (line_head.substr(0, opening.size()) != opening) return std::nullopt;
   const std::string_view rest = line_head.substr(opening.size());

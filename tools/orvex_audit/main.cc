@@ -7,11 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "common/fill_message.h"
 #include "orvex_audit/command_line.h"
+#include "orvex_audit/error_line.h"
 #include "orvex_audit/help_text.h"
-#include "orvex_audit/messages.h"
 #include "orvex_audit/pubkey_command.h"
 #include "orvex_audit/seal_command.h"
+#include "orvex_audit/tool_texts.h"
 #include "orvex_audit/verify_command.h"
 
 namespace orvex::audit_tool {
@@ -19,17 +21,10 @@ namespace {
 
 namespace m = messages;
 
-void write_error(std::string_view text) {
-  std::string line(m::kErrorPrefix);
-  line.append(text);
-  line.push_back('\n');
-  std::fwrite(line.data(), 1, line.size(), stderr);
-}
-
 int run(const std::vector<std::string>& arguments) {
   const Result<Options> options = parse_command_line(arguments);
   if (!options.ok()) {
-    write_error(options.failure().message);
+    report_error(stderr, options.failure().message);
     std::fwrite(m::kUsageHint.data(), 1, m::kUsageHint.size(), stderr);
     return kExitTrouble;
   }
@@ -38,7 +33,7 @@ int run(const std::vector<std::string>& arguments) {
       std::fwrite(kHelpText.data(), 1, kHelpText.size(), stdout);
       return std::fflush(stdout) == 0 ? kExitAllValid : kExitTrouble;
     case Command::kVersion: {
-      const std::string text = m::fill(m::kVersion, {ORVEX_VERSION});
+      const std::string text = fill_message(m::kVersion, {ORVEX_VERSION});
       std::fwrite(text.data(), 1, text.size(), stdout);
       return std::fflush(stdout) == 0 ? kExitAllValid : kExitTrouble;
     }
@@ -62,9 +57,9 @@ int main(int argc, char** argv) {
   try {
     return tool::run(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const std::bad_alloc&) {
-    tool::write_error(tool::messages::kOutOfMemory);
+    tool::report_error(stderr, tool::messages::kOutOfMemory);
   } catch (...) {
-    tool::write_error(tool::messages::kInternalError);
+    tool::report_error(stderr, tool::messages::kInternalError);
   }
   return tool::kExitTrouble;
 }

@@ -3,11 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/fill_message.h"
 #include "orvex_audit/byte_source.h"
 #include "orvex_audit/hex_digits.h"
 #include "orvex_audit/line_source.h"
-#include "orvex_audit/messages.h"
 #include "orvex_audit/read_only_file.h"
+#include "orvex_audit/tool_texts.h"
 
 namespace orvex::audit_tool {
 
@@ -35,13 +36,15 @@ bool PinnedKeys::contains(const audit::PublicKey& key) const {
 
 Result<audit::PublicKey> parse_pinned_key(std::string_view hex) {
   audit::PublicKey key;
-  if (!decode_hex(hex, HexCase::Either, key)) return Failure::ordinary(m::fill(m::kBadPinnedKey, {hex}));
+  if (!decode_hex(hex, HexCase::Either, key)) return Failure::ordinary(fill_message(m::kBadPinnedKey, {hex}));
   return key;
 }
 
 Result<Unit> add_keys_from_file(const std::string& path, PinnedKeys& keys) {
   const ReadOnlyFile file(path);
-  if (file.fd() < 0) return Failure::ordinary(m::fill(m::kKeysFileError, {path, std::strerror(file.open_error())}));
+  if (file.fd() < 0) {
+    return Failure::ordinary(fill_message(m::kKeysFileError, {path, std::strerror(file.open_error())}));
+  }
   DescriptorSource bytes(file.fd());
   LineSource lines(bytes);
   Line line;
@@ -50,7 +53,7 @@ Result<Unit> add_keys_from_file(const std::string& path, PinnedKeys& keys) {
     switch (lines.next(line)) {
       case LineSource::Status::kEnd: return Unit{};
       case LineSource::Status::kReadError:
-        return Failure::ordinary(m::fill(m::kKeysFileError, {path, std::strerror(lines.read_error())}));
+        return Failure::ordinary(fill_message(m::kKeysFileError, {path, std::strerror(lines.read_error())}));
       case LineSource::Status::kLine: break;
     }
     ++number;
@@ -58,7 +61,7 @@ Result<Unit> add_keys_from_file(const std::string& path, PinnedKeys& keys) {
     if (text.empty() || text.front() == '#') continue;
     audit::PublicKey key;
     if (!decode_hex(text, HexCase::Either, key)) {
-      return Failure::ordinary(m::fill(m::kBadKeysLine, {path, std::to_string(number), text}));
+      return Failure::ordinary(fill_message(m::kBadKeysLine, {path, std::to_string(number), text}));
     }
     keys.add(key);
   }

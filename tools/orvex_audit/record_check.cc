@@ -2,15 +2,15 @@
 
 #include <sodium.h>
 
-#include <algorithm>
 #include <array>
 #include <cstring>
 
+#include "common/fill_message.h"
 #include "common/hex.h"
 #include "json/utf8.h"
 #include "orvex_audit/hex_digits.h"
-#include "orvex_audit/messages.h"
 #include "orvex_audit/record_scan.h"
+#include "orvex_audit/tool_texts.h"
 
 namespace orvex::audit_tool {
 
@@ -25,19 +25,8 @@ static_assert(audit::kSignatureBytes == crypto_sign_BYTES);
 // larger one gives it back, so that memory follows the current line only.
 constexpr std::size_t kKeptSignedTextBytes = std::size_t{1} << 20;
 
-// Indices into kRecordOrder of the signed members, in ascending byte order
-// of their names: the order of the signed text.
-constexpr std::array<std::size_t, kSignedMembers> signed_order() {
-  std::array<std::size_t, kSignedMembers> order{};
-  for (std::size_t i = 0; i < kSignedMembers; ++i) order[i] = i;
-  std::sort(order.begin(), order.end(),
-            [](std::size_t a, std::size_t b) { return kRecordOrder[a] < kRecordOrder[b]; });
-  return order;
-}
-constexpr std::array<std::size_t, kSignedMembers> kSignedOrder = signed_order();
-
 Failure at_column(std::string_view pattern, std::size_t index) {
-  return Failure::ordinary(m::fill(pattern, {std::to_string(index + 1)}));
+  return Failure::ordinary(fill_message(pattern, {std::to_string(index + 1)}));
 }
 
 // The index of the first byte that starts no well-formed UTF-8 sequence, or
@@ -64,26 +53,27 @@ bool decode_hex_member(std::string_view raw, std::span<std::uint8_t> bytes) {
   return decode_hex(raw.substr(1, raw.size() - 2), HexCase::LowerOnly, bytes);
 }
 
-Failure bad_hex(std::size_t member, std::size_t bytes) {
-  return Failure::ordinary(m::fill(m::kBadHex, {kRecordOrder[member], std::to_string(2 * bytes)}));
+Failure bad_hex(layout::Member member, std::size_t bytes) {
+  return Failure::ordinary(fill_message(m::kBadHex, {layout::kNames[member], std::to_string(2 * bytes)}));
 }
 
-// The text the writer signed: the signed members in ascending key order,
-// each value exactly as it stands in the line, with no whitespace.
+// The text the writer signed: the signed members in the signed text's
+// order, each value exactly as it stands in the line, with no whitespace.
 void rebuild_signed_text(const RawMembers& members, std::string& out) {
   // Reserved whole, so that a long record's text is allocated once.
-  std::size_t size = 2 + kSignedMembers * 4;
-  for (std::size_t i = 0; i < kSignedMembers; ++i) size += kRecordOrder[i].size() + members[i].size();
+  std::size_t size = 2 + layout::kSignedCount * 4;
+  for (const layout::Member member : layout::kSignedOrder) {
+    size += layout::kNames[member].size() + members[member].size();
+  }
   out.clear();
   out.reserve(size);
   out.push_back('{');
-  for (std::size_t n = 0; n < kSignedMembers; ++n) {
-    const std::size_t i = kSignedOrder[n];
-    if (n > 0) out.push_back(',');
+  for (const layout::Member member : layout::kSignedOrder) {
+    if (out.size() > 1) out.push_back(',');
     out.push_back('"');
-    out.append(kRecordOrder[i]);
+    out.append(layout::kNames[member]);
     out.append("\":");
-    out.append(members[i]);
+    out.append(members[member]);
   }
   out.push_back('}');
 }
@@ -105,13 +95,13 @@ Result<audit::PublicKey> RecordChecker::check(std::string_view line) {
   const RawMembers& members = scanned.value();
 
   audit::PublicKey key;
-  if (!decode_hex_member(members[kPublicKeyMember], key)) return bad_hex(kPublicKeyMember, key.size());
+  if (!decode_hex_member(members[layout::kPublicKey], key)) return bad_hex(layout::kPublicKey, key.size());
   audit::Signature signature;
-  if (!decode_hex_member(members[kSignatureMember], signature)) {
-    return bad_hex(kSignatureMember, signature.size());
+  if (!decode_hex_member(members[layout::kSignature], signature)) {
+    return bad_hex(layout::kSignature, signature.size());
   }
   if (!pinned_.empty() && !pinned_.contains(key)) {
-    return Failure::ordinary(m::fill(m::kForeignKey, {lowercase_hex(key)}));
+    return Failure::ordinary(fill_message(m::kForeignKey, {lowercase_hex(key)}));
   }
 
   rebuild_signed_text(members, signed_text_);

@@ -2,9 +2,10 @@
 
 #include <string>
 
+#include "common/fill_message.h"
 #include "json/json_error.h"
 #include "json/reader.h"
-#include "orvex_audit/messages.h"
+#include "orvex_audit/tool_texts.h"
 
 namespace orvex::audit_tool {
 
@@ -21,12 +22,12 @@ bool is_whitespace(int byte) { return byte == ' ' || byte == '\t' || byte == '\n
 
 Failure not_json(std::string_view line, const json::JsonError& error) {
   const json::TextPosition position = json::position_of(line, error.offset);
-  return Failure::ordinary(m::fill(m::kNotJson, {error.message, std::to_string(position.column)}));
+  return Failure::ordinary(fill_message(m::kNotJson, {error.message, std::to_string(position.column)}));
 }
 
 // At the whitespace byte under the cursor, reported by its 1-based column.
 Failure not_compact(const json::Reader& reader) {
-  return Failure::ordinary(m::fill(m::kNotCompact, {std::to_string(reader.offset() + 1)}));
+  return Failure::ordinary(fill_message(m::kNotCompact, {std::to_string(reader.offset() + 1)}));
 }
 
 // A key is accepted only as the writer spells it: the bare name in quotes.
@@ -67,13 +68,13 @@ Result<RawMembers> scan_record(std::string_view line) {
   reader.advance();
 
   RawMembers members;
-  for (std::size_t i = 0; i < kRecordMembers; ++i) {
-    const std::string_view name = kRecordOrder[i];
+  for (std::size_t i = 0; i < layout::kMemberCount; ++i) {
+    const std::string_view name = layout::kNames[i];
     if (is_whitespace(next_byte(reader))) return not_compact(reader);
-    if (next_byte(reader) == '}') return Failure::ordinary(m::fill(m::kMissingMember, {name}));
+    if (next_byte(reader) == '}') return Failure::ordinary(fill_message(m::kMissingMember, {name}));
     const std::string_view key = take_value(reader, line);
     if (!is_quoted_name(key, name)) {
-      return Failure::ordinary(m::fill(m::kWrongMember, {std::to_string(i + 1), key, name}));
+      return Failure::ordinary(fill_message(m::kWrongMember, {std::to_string(i + 1), key, name}));
     }
     if (is_whitespace(next_byte(reader))) return not_compact(reader);
     reader.advance();  // ':'
@@ -81,15 +82,15 @@ Result<RawMembers> scan_record(std::string_view line) {
     members[i] = take_value(reader, line);
     if (is_whitespace(next_byte(reader))) return not_compact(reader);
 
-    const bool last = i + 1 == kRecordMembers;
+    const bool last = i + 1 == layout::kMemberCount;
     const bool more = next_byte(reader) == ',';
     reader.advance();  // ',' or '}'
     if (more && last) {
       if (is_whitespace(next_byte(reader))) return not_compact(reader);
       const std::string_view extra = take_value(reader, line);
-      return Failure::ordinary(m::fill(m::kExtraMember, {extra, name}));
+      return Failure::ordinary(fill_message(m::kExtraMember, {extra, name}));
     }
-    if (!more && !last) return Failure::ordinary(m::fill(m::kMissingMember, {kRecordOrder[i + 1]}));
+    if (!more && !last) return Failure::ordinary(fill_message(m::kMissingMember, {layout::kNames[i + 1]}));
   }
   if (!reader.at_end()) return not_compact(reader);
   return members;

@@ -2,10 +2,11 @@
 
 #include <string>
 
+#include "common/fill_message.h"
 #include "common/hex.h"
 #include "json/utf8.h"
 #include "json/writer.h"
-#include "orvex_audit/messages.h"
+#include "orvex_audit/tool_texts.h"
 
 namespace orvex::audit_tool {
 
@@ -44,25 +45,25 @@ std::string_view without_line_feed(std::string_view text) {
 }  // namespace
 
 void TextReport::bad_line(std::string_view input, std::uint64_t line, FindingKind, std::string_view reason) {
-  write_text(out_, m::fill(m::kLineReport, {input, std::to_string(line), reason}));
+  write_text(out_, fill_message(m::kLineReport, {input, std::to_string(line), reason}));
 }
 
 void TextReport::bad_file(std::string_view input, FindingKind, std::string_view reason) {
-  write_text(out_, m::fill(m::kFileReport, {input, reason}));
+  write_text(out_, fill_message(m::kFileReport, {input, reason}));
 }
 
 void TextReport::summary(const VerifyTotals& totals, const KeyTally& keys, bool list_keys) {
-  write_text(out_, m::fill(m::kSummary, {std::to_string(totals.read), std::to_string(totals.valid),
+  write_text(out_, fill_message(m::kSummary, {std::to_string(totals.read), std::to_string(totals.valid),
                                          std::to_string(totals.invalid)}));
   if (!list_keys) return;
   for (const auto& [key, count] : keys.listed()) {
-    write_text(out_, m::fill(m::kKeySeen, {lowercase_hex(key), std::to_string(count)}));
+    write_text(out_, fill_message(m::kKeySeen, {lowercase_hex(key), std::to_string(count)}));
   }
-  if (keys.overflowed()) write_text(out_, m::fill(m::kKeysNotListed, {std::to_string(kMaxListedKeys)}));
+  if (keys.overflowed()) write_text(out_, fill_message(m::kKeysNotListed, {std::to_string(kMaxListedKeys)}));
 }
 
 void TextReport::several_keys_unpinned(std::string_view how_many) {
-  write_text(out_, m::fill(m::kSeveralKeysUnpinned, {how_many}));
+  write_text(out_, fill_message(m::kSeveralKeysUnpinned, {how_many}));
 }
 
 void JsonReport::finding(const std::string_view* input, const std::uint64_t* line, FindingKind kind,
@@ -92,7 +93,7 @@ void JsonReport::bad_file(std::string_view input, FindingKind kind, std::string_
 }
 
 void JsonReport::summary(const VerifyTotals& totals, const KeyTally& keys, bool list_keys) {
-  summary_ = m::fill(R"({"kind":"summary","records":{},"valid":{},"invalid":{})",
+  summary_ = fill_message(R"({"kind":"summary","records":{},"valid":{},"invalid":{})",
                      {std::to_string(totals.read), std::to_string(totals.valid), std::to_string(totals.invalid)});
   if (list_keys) {
     summary_.append(",\"keys\":[");
@@ -100,7 +101,7 @@ void JsonReport::summary(const VerifyTotals& totals, const KeyTally& keys, bool 
     for (const auto& [key, count] : keys.listed()) {
       if (!first) summary_.push_back(',');
       first = false;
-      summary_.append(m::fill(R"({"key":"{}","valid":{}})", {lowercase_hex(key), std::to_string(count)}));
+      summary_.append(fill_message(R"({"key":"{}","valid":{}})", {lowercase_hex(key), std::to_string(count)}));
     }
     summary_.push_back(']');
     if (keys.overflowed()) summary_.append(",\"keys_not_listed\":true");
@@ -110,7 +111,7 @@ void JsonReport::summary(const VerifyTotals& totals, const KeyTally& keys, bool 
 
 void JsonReport::several_keys_unpinned(std::string_view how_many) {
   finding(nullptr, nullptr, FindingKind::kSeveralKeysUnpinned,
-          without_line_feed(m::fill(m::kSeveralKeysUnpinned, {how_many})));
+          without_line_feed(fill_message(m::kSeveralKeysUnpinned, {how_many})));
 }
 
 void JsonReport::finish() { write_text(out_, summary_); }

@@ -2,11 +2,13 @@
 
 #include <cstring>
 
+#include "common/fill_message.h"
 #include "common/hex.h"
+#include "orvex_audit/error_line.h"
 #include "orvex_audit/input_file.h"
-#include "orvex_audit/messages.h"
 #include "orvex_audit/seal_file_lines.h"
-#include "orvex_audit/seal_messages.h"
+#include "orvex_audit/seal_texts.h"
+#include "orvex_audit/tool_texts.h"
 
 namespace orvex::audit_tool {
 
@@ -17,25 +19,18 @@ namespace sm = seal_messages;
 
 constexpr std::string_view kCompressedSuffix = ".gz";
 
-void report_error(std::FILE* err, std::string_view text) {
-  std::string line(m::kErrorPrefix);
-  line.append(text);
-  line.push_back('\n');
-  std::fwrite(line.data(), 1, line.size(), err);
-}
-
 // Why the seal's key is refused, or nothing when it is trusted.
 std::optional<std::string> refuse_key(const Seal& seal, const PinnedKeys& pinned,
                                       std::optional<audit::PublicKey>& unpinned_key) {
   if (!pinned.empty()) {
     if (pinned.contains(seal.public_key)) return std::nullopt;
-    return m::fill(sm::kSealKeyNotPinned, {lowercase_hex(seal.public_key)});
+    return fill_message(sm::kSealKeyNotPinned, {lowercase_hex(seal.public_key)});
   }
   // Unpinned, one key is taken on trust as the records' is; a second key
   // could be anyone's.
   if (!unpinned_key.has_value()) unpinned_key = seal.public_key;
   if (*unpinned_key == seal.public_key) return std::nullopt;
-  return m::fill(sm::kSealSecondKey, {lowercase_hex(seal.public_key)});
+  return fill_message(sm::kSealSecondKey, {lowercase_hex(seal.public_key)});
 }
 
 class ChainReader {
@@ -49,7 +44,7 @@ class ChainReader {
     } else if (number == 1) {
       finding(number, FindingKind::kBrokenChain, std::string(sm::kChainNamesMissingStart));
     } else if (before_.has_value() && *seal.previous != *before_) {
-      finding(number, FindingKind::kBrokenChain, m::fill(sm::kChainGap, {std::to_string(before_line_)}));
+      finding(number, FindingKind::kBrokenChain, fill_message(sm::kChainGap, {std::to_string(before_line_)}));
     }
   }
 
@@ -68,7 +63,7 @@ class ChainReader {
     if (!file.checkpoints.empty() && seal.bytes < file.checkpoints.back().bytes) {
       const Checkpoint& last = file.checkpoints.back();
       finding(number, FindingKind::kSealedPartChanged,
-              m::fill(sm::kSealShrank, {seal.file, std::to_string(last.seal_line), std::to_string(last.bytes),
+              fill_message(sm::kSealShrank, {seal.file, std::to_string(last.seal_line), std::to_string(last.bytes),
                                         std::to_string(seal.bytes)}));
     }
     if (!file.first.has_value()) file.first = seal.first;
@@ -135,7 +130,7 @@ SealChain read_seal_chain(const std::string& path, const PinnedKeys& pinned, Rep
     const SealFileLines::Status status = lines.next(seal);
     if (status == SealFileLines::Status::kEnd) break;
     if (status == SealFileLines::Status::kReadError) {
-      report_error(err, m::fill(m::kInputError, {path, std::strerror(lines.read_error())}));
+      report_error(err, fill_message(m::kInputError, {path, std::strerror(lines.read_error())}));
       chain.read_failed = true;
       break;
     }

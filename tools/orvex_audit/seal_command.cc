@@ -12,14 +12,16 @@
 #include <string_view>
 
 #include "audit/timestamp.h"
-#include "orvex_audit/input_text.h"
+#include "common/fill_message.h"
+#include "orvex_audit/error_line.h"
 #include "orvex_audit/input_file.h"
+#include "orvex_audit/input_text.h"
 #include "orvex_audit/key_loading.h"
 #include "orvex_audit/log_summary.h"
-#include "orvex_audit/messages.h"
 #include "orvex_audit/seal_file_lines.h"
 #include "orvex_audit/seal_line.h"
-#include "orvex_audit/seal_messages.h"
+#include "orvex_audit/seal_texts.h"
+#include "orvex_audit/tool_texts.h"
 
 namespace orvex::audit_tool {
 
@@ -31,15 +33,8 @@ namespace sm = seal_messages;
 constexpr mode_t kCreateMode = 0644;
 constexpr std::size_t kReadBytes = std::size_t{1} << 16;
 
-void report_error(std::FILE* err, std::string_view text) {
-  std::string line(m::kErrorPrefix);
-  line.append(text);
-  line.push_back('\n');
-  std::fwrite(line.data(), 1, line.size(), err);
-}
-
 std::string system_error(std::string_view name, int error) {
-  return m::fill(sm::kFileError, {name, std::strerror(error)});
+  return fill_message(sm::kFileError, {name, std::strerror(error)});
 }
 
 // The seal file, open for reading and appending, locked against other
@@ -85,7 +80,7 @@ class SealFile {
       }
       if (!seal.ok()) {
         return Failure::ordinary(
-            m::fill(sm::kSealFileDamaged, {name_, std::to_string(lines.line_number()), seal.failure().message}));
+            fill_message(sm::kSealFileDamaged, {name_, std::to_string(lines.line_number()), seal.failure().message}));
       }
       last = seal.value().signature;
     }
@@ -97,7 +92,7 @@ class SealFile {
     while (!line.empty()) {
       const ssize_t written = ::write(fd_, line.data(), line.size());
       if (written < 0 && errno == EINTR) continue;
-      if (written <= 0) return Failure::ordinary(m::fill(sm::kSealWriteFailed, {name_, std::strerror(errno)}));
+      if (written <= 0) return Failure::ordinary(fill_message(sm::kSealWriteFailed, {name_, std::strerror(errno)}));
       line.remove_prefix(static_cast<std::size_t>(written));
     }
     return Unit{};
@@ -124,7 +119,7 @@ std::string_view base_name(std::string_view path) {
 // The seal of one log file's text as it stands now, unsigned.
 Result<Seal> summarize(const std::string& path) {
   const std::string_view name = base_name(path);
-  if (!is_sealable_name(name)) return Failure::ordinary(m::fill(sm::kNameNotUtf8, {path}));
+  if (!is_sealable_name(name)) return Failure::ordinary(fill_message(sm::kNameNotUtf8, {path}));
   const InputFile input(path, m::kStandardInputName);
   if (input.fd() < 0) return Failure::ordinary(input.error());
 
@@ -137,7 +132,7 @@ Result<Seal> summarize(const std::string& path) {
     if (status == InputText::Status::kEnd) break;
     if (status == InputText::Status::kReadError) return Failure::ordinary(system_error(path, source.read_error()));
     if (status == InputText::Status::kDamaged) {
-      return Failure::ordinary(m::fill(sm::kFileError, {path, source.damage()}));
+      return Failure::ordinary(fill_message(sm::kFileError, {path, source.damage()}));
     }
     summary.add(std::string_view(buffer.data(), got));
   }

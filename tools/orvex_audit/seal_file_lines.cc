@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "orvex_audit/seal_messages.h"
+#include "orvex_audit/seal_texts.h"
 
 namespace orvex::audit_tool {
 

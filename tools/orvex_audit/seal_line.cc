@@ -5,21 +5,21 @@
 #include <algorithm>
 #include <limits>
 
+#include "common/fill_message.h"
 #include "common/hex.h"
 #include "json/json_error.h"
 #include "json/reader.h"
 #include "json/utf8.h"
 #include "json/writer.h"
 #include "orvex_audit/hex_digits.h"
-#include "orvex_audit/messages.h"
-#include "orvex_audit/seal_messages.h"
+#include "orvex_audit/seal_texts.h"
+#include "orvex_audit/tool_texts.h"
 
 namespace orvex::audit_tool {
 
 namespace {
 
 namespace sm = seal_messages;
-using messages::fill;
 
 constexpr std::uint64_t kMaxWholeNumber = std::numeric_limits<std::int64_t>::max();
 
@@ -96,7 +96,7 @@ void append_member(const Seal& seal, std::size_t member, bool first, std::string
 // ---- reading ----
 
 Failure wrong_value(std::size_t member, std::string_view expected) {
-  return Failure::ordinary(fill(sm::kWrongValue, {kSealOrder[member], expected}));
+  return Failure::ordinary(fill_message(sm::kWrongValue, {kSealOrder[member], expected}));
 }
 
 // The walk below sees a line already known to be one JSON value, so every
@@ -160,14 +160,14 @@ class SealWalk {
     reader_.advance();
     for (std::size_t i = 0; i < kSealMemberCount; ++i) {
       reader_.skip_whitespace();
-      if (reader_.peek() == '}') return Failure::ordinary(fill(sm::kMissingMember, {kSealOrder[i]}));
+      if (reader_.peek() == '}') return Failure::ordinary(fill_message(sm::kMissingMember, {kSealOrder[i]}));
       const std::size_t key_start = reader_.offset();
       std::string_view key;
       std::string scratch;
       [[maybe_unused]] const bool key_ok = reader_.read_key(key, scratch);
       if (key != kSealOrder[i] || scratch.size() > 0) {
         const std::string_view raw = line_.substr(key_start, reader_.offset() - key_start);
-        return Failure::ordinary(fill(sm::kWrongMember, {std::to_string(i + 1), raw, kSealOrder[i]}));
+        return Failure::ordinary(fill_message(sm::kWrongMember, {std::to_string(i + 1), raw, kSealOrder[i]}));
       }
       reader_.skip_whitespace();
       reader_.advance();  // ':'
@@ -176,8 +176,8 @@ class SealWalk {
       const bool more = reader_.peek() == ',';
       reader_.advance();  // ',' or '}'
       const bool last = i + 1 == kSealMemberCount;
-      if (more && last) return Failure::ordinary(fill(sm::kExtraMember, {kSealOrder[i]}));
-      if (!more && !last) return Failure::ordinary(fill(sm::kMissingMember, {kSealOrder[i + 1]}));
+      if (more && last) return Failure::ordinary(fill_message(sm::kExtraMember, {kSealOrder[i]}));
+      if (!more && !last) return Failure::ordinary(fill_message(sm::kMissingMember, {kSealOrder[i + 1]}));
     }
     return Unit{};
   }
@@ -188,7 +188,7 @@ class SealWalk {
       case kSealVersion: {
         std::uint64_t format = 0;
         if (!whole_number(format)) return wrong_value(member, sm::kWholeNumber);
-        if (format != kSealFormat) return Failure::ordinary(fill(sm::kUnknownFormat, {std::to_string(format)}));
+        if (format != kSealFormat) return Failure::ordinary(fill_message(sm::kUnknownFormat, {std::to_string(format)}));
         return Unit{};
       }
       case kSealFile:
@@ -282,7 +282,7 @@ bool seal_signature_valid(const Seal& seal) {
 
 Result<Seal> read_seal_line(std::string_view line) {
   if (line.size() > kMaxSealLineBytes) {
-    return Failure::ordinary(fill(sm::kTooLong, {std::to_string(kMaxSealLineBytes)}));
+    return Failure::ordinary(fill_message(sm::kTooLong, {std::to_string(kMaxSealLineBytes)}));
   }
   // First the whole line as JSON, so that a syntax error is named in the
   // reader's words at its byte before any structure is judged.
@@ -290,7 +290,7 @@ Result<Seal> read_seal_line(std::string_view line) {
     json::Reader whole(line);
     if (!whole.skip_value() || !whole.finish()) {
       const json::TextPosition at = json::position_of(line, whole.error().offset);
-      return Failure::ordinary(fill(sm::kNotJson, {whole.error().message, std::to_string(at.column)}));
+      return Failure::ordinary(fill_message(sm::kNotJson, {whole.error().message, std::to_string(at.column)}));
     }
   }
   Seal seal;
@@ -303,7 +303,7 @@ Result<Seal> read_seal_line(std::string_view line) {
   if (canonical != line) {
     const auto differs = std::mismatch(canonical.begin(), canonical.end(), line.begin(), line.end());
     const auto column = static_cast<std::size_t>(differs.second - line.begin()) + 1;
-    return Failure::ordinary(fill(sm::kNotCanonical, {std::to_string(column)}));
+    return Failure::ordinary(fill_message(sm::kNotCanonical, {std::to_string(column)}));
   }
   return seal;
 }

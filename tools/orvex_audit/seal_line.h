@@ -77,7 +77,7 @@ bool seal_signature_valid(const Seal& seal);
 
 // Reads one line of a seal file, without its line feed. Accepts exactly the
 // lines seal_line_text writes (byte for byte), whatever their signature;
-// anything else fails with one reason from seal_messages.h. Never reads past
+// anything else fails with one reason from seal_texts.h. Never reads past
 // `line`, whatever it holds.
 Result<Seal> read_seal_line(std::string_view line);
 

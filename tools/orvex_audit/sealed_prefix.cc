@@ -2,15 +2,15 @@
 
 #include <algorithm>
 
-#include "orvex_audit/messages.h"
-#include "orvex_audit/seal_messages.h"
+#include "common/fill_message.h"
+#include "orvex_audit/seal_texts.h"
+#include "orvex_audit/tool_texts.h"
 
 namespace orvex::audit_tool {
 
 namespace {
 
 namespace sm = seal_messages;
-using messages::fill;
 
 }  // namespace
 
@@ -67,14 +67,14 @@ std::optional<std::string> SealedPrefix::mismatch(const std::string& seal_file_p
     // Equal digests with unequal counts cannot come from the sealer, but a
     // seal is read, not trusted.
     if (!failed_by_digest_) {
-      return fill(sm::kSealedLinesDiffer,
+      return fill_message(sm::kSealedLinesDiffer,
                   {std::to_string(failed_lines_), seal_file_path, line, std::to_string(checkpoint.lines)});
     }
-    return fill(sm::kSealedPartChanged, {std::to_string(checkpoint.bytes), seal_file_path, line});
+    return fill_message(sm::kSealedPartChanged, {std::to_string(checkpoint.bytes), seal_file_path, line});
   }
   if (next_ < checkpoints_.size()) {
     const Checkpoint& checkpoint = checkpoints_[next_];
-    return fill(sm::kSealedPartCut, {std::to_string(offset_), std::to_string(checkpoint.bytes), seal_file_path,
+    return fill_message(sm::kSealedPartCut, {std::to_string(offset_), std::to_string(checkpoint.bytes), seal_file_path,
                                      std::to_string(checkpoint.seal_line)});
   }
   return std::nullopt;

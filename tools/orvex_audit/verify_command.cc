@@ -12,17 +12,19 @@
 #include <memory>
 #include <vector>
 
+#include "common/fill_message.h"
+#include "orvex_audit/error_line.h"
 #include "orvex_audit/input_file.h"
 #include "orvex_audit/input_text.h"
 #include "orvex_audit/key_tally.h"
 #include "orvex_audit/line_checks.h"
 #include "orvex_audit/line_source.h"
-#include "orvex_audit/messages.h"
 #include "orvex_audit/repeat_detector.h"
 #include "orvex_audit/report.h"
 #include "orvex_audit/seal_chain.h"
-#include "orvex_audit/seal_messages.h"
+#include "orvex_audit/seal_texts.h"
 #include "orvex_audit/sealed_prefix.h"
+#include "orvex_audit/tool_texts.h"
 
 namespace orvex::audit_tool {
 
@@ -30,13 +32,6 @@ namespace {
 
 namespace m = messages;
 namespace sm = seal_messages;
-
-void report_error(std::FILE* err, std::string_view text) {
-  std::string line(m::kErrorPrefix);
-  line.append(text);
-  line.push_back('\n');
-  std::fwrite(line.data(), 1, line.size(), err);
-}
 
 // Where each input's lines begin in the count over all inputs, so that a
 // repeat can name the earlier line by its input and line number.
@@ -110,7 +105,7 @@ class Verification {
             report_.bad_line(input_name_, number_ + 1, FindingKind::kDamagedInput, text.damage());
             failed = true;
           } else {
-            report_error(err, m::fill(m::kInputError, {input_name_, std::strerror(source.read_error())}));
+            report_error(err, fill_message(m::kInputError, {input_name_, std::strerror(source.read_error())}));
             read_whole = false;
           }
           break;
@@ -129,7 +124,7 @@ class Verification {
       const auto current = seals.by_name.find(file.name);
       const bool replaced = current != seals.by_name.end() && current->second != n;
       report_.bad_line(options_.seals, file.checkpoints.back().seal_line, FindingKind::kSealedFileMissing,
-                       m::fill(replaced ? sm::kSealedFileReplaced : sm::kSealedFileMissing, {file.name}));
+                       fill_message(replaced ? sm::kSealedFileReplaced : sm::kSealedFileMissing, {file.name}));
       failed = true;
     }
   }
@@ -145,7 +140,7 @@ class Verification {
     if (lines == 0) return;
     unsealed += lines;
     report_.bad_file(input_name_, FindingKind::kUnsealedRecords,
-                     m::fill(has_seal ? sm::kUnsealedRecords : sm::kNothingSealed, {std::to_string(lines)}));
+                     fill_message(has_seal ? sm::kUnsealedRecords : sm::kNothingSealed, {std::to_string(lines)}));
   }
 
   // Each line's verdict, in the order of the lines.
@@ -164,7 +159,7 @@ class Verification {
       ++totals.invalid;
       const auto [earlier_input, earlier_line] = inputs_.locate(*earlier);
       report_.bad_line(input_name_, number_, FindingKind::kRepeatedLine,
-                       m::fill(m::kRepeatedLine, {earlier_input, std::to_string(earlier_line)}));
+                       fill_message(m::kRepeatedLine, {earlier_input, std::to_string(earlier_line)}));
       return;
     }
     ++totals.valid;
@@ -228,7 +223,7 @@ int run_verify(const Options& options, std::FILE* out, std::FILE* err) {
   // operator can tell, so the run fails until the keys are pinned.
   const bool unpinned_keys_differ = pinned.empty() && signers > 1;
   if (unpinned_keys_differ) {
-    report->several_keys_unpinned(run.keys.overflowed() ? m::fill(m::kManyKeys, {std::to_string(kMaxListedKeys)})
+    report->several_keys_unpinned(run.keys.overflowed() ? fill_message(m::kManyKeys, {std::to_string(kMaxListedKeys)})
                                                         : std::to_string(signers));
   } else if (pinned.empty()) {
     report_error(err, m::kNothingPinned);
@@ -236,7 +231,7 @@ int run_verify(const Options& options, std::FILE* out, std::FILE* err) {
   report->finish();
 
   if (std::fflush(out) != 0 || std::ferror(out)) {
-    report_error(err, m::fill(m::kOutputError, {std::strerror(errno)}));
+    report_error(err, fill_message(m::kOutputError, {std::strerror(errno)}));
     return kExitTrouble;
   }
   if (trouble) return kExitTrouble;

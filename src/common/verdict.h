@@ -1,9 +1,12 @@
-// The outcome of one validation.
+// The outcome of one validation. It lives below both the validation, which
+// reaches it, and the audit trail, which records it, so that neither
+// subsystem has to include the other's headers to speak of it.
 #pragma once
 
 #include <string>
+#include <utility>
 
-namespace orvex::validation {
+namespace orvex {
 
 struct Verdict {
   bool allowed = true;
@@ -13,4 +16,4 @@ struct Verdict {
   static Verdict deny(std::string reason) { return Verdict{false, std::move(reason)}; }
 };
 
-}  // namespace orvex::validation
+}  // namespace orvex

@@ -1,4 +1,6 @@
-// Expectation texts of the typed documents, in one place.
+// What each typed document's reader expects where a value does not fit: the
+// second value of json's "invalid type: {}, expected {}" and its kin
+// (json/json_errors.h), written once for every document.
 #pragma once
 
 #include <string_view>

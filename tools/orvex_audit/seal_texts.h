@@ -1,7 +1,7 @@
 // Every fixed text of the seal chain: why a line of a seal file is not a
-// seal, what `seal` reports, and what `verify --seals` finds. Each "{}" is
-// filled in order by messages::fill(). Tests compare against these words, so
-// they change only here.
+// seal, what `seal` reports, and what `verify --seals` finds, each written
+// whole. Each "{}" is filled in order by fill_message. Tests compare against
+// these words, so they change only here.
 #pragma once
 
 #include <string_view>
@@ -33,7 +33,7 @@ inline constexpr std::string_view kDigestValue = "64 lowercase hexadecimal digit
 inline constexpr std::string_view kKeyValue = "64 lowercase hexadecimal digits";
 inline constexpr std::string_view kSignatureValue = "128 lowercase hexadecimal digits";
 
-// ---- `orvex-audit seal` errors, each after the program prefix ----
+// ---- `orvex-audit seal` errors, each the text of one kErrorLine ----
 inline constexpr std::string_view kMissingSealsOption = "seal needs --seals SEALFILE";
 inline constexpr std::string_view kMissingSealsValue = "--seals needs a value";
 inline constexpr std::string_view kRepeatedSeals = "--seals given more than once";

@@ -1,17 +1,12 @@
 // Every fixed text that orvex-audit prints: why a line of the log fails,
-// the summary, and the usage and I/O errors. Each "{}" is filled in order
-// by fill(). Tests compare against these words, so they change only here.
+// the summary, and the usage and I/O errors, each written whole. Each "{}"
+// is filled in order by fill_message. Tests compare against these words, so
+// they change only here.
 #pragma once
 
-#include <initializer_list>
-#include <string>
 #include <string_view>
 
-#include "common/fill_message.h"
-
 namespace orvex::audit_tool::messages {
-
-inline constexpr std::string_view kProgram = "orvex-audit";
 
 // ---- Why one line of the log is not a valid record ----
 inline constexpr std::string_view kTornLine = "torn line: the log ends without a line feed";
@@ -48,8 +43,8 @@ inline constexpr std::string_view kManyKeys = "more than {}";
 inline constexpr std::string_view kVersion = "orvex-audit {}\n";
 inline constexpr std::string_view kStandardInputName = "(standard input)";
 
-// ---- Errors on standard error; each is preceded by kErrorPrefix ----
-inline constexpr std::string_view kErrorPrefix = "orvex-audit: ";
+// ---- Errors on standard error; each is the text of one kErrorLine ----
+inline constexpr std::string_view kErrorLine = "orvex-audit: {}\n";
 inline constexpr std::string_view kUsageHint =
     "usage: orvex-audit pubkey\n"
     "       orvex-audit verify [--public-key HEX]... [--keys FILE]... [--seals SEALFILE [--require-sealed]]\n"
@@ -75,10 +70,5 @@ inline constexpr std::string_view kNothingPinned =
     "note: no key is pinned, so a record signed by any key passes; pin the trusted key with --public-key HEX";
 inline constexpr std::string_view kOutOfMemory = "out of memory";
 inline constexpr std::string_view kInternalError = "internal error";
-
-// The project's one filler, under the short name the tool's call sites use.
-inline std::string fill(std::string_view pattern, std::initializer_list<std::string_view> values) {
-  return fill_message(pattern, values);
-}
 
 }  // namespace orvex::audit_tool::messages
