@@ -12,8 +12,13 @@ A mutant marked `equivalent` cannot change any output (only speed or which
 path computes the same result); its entry says why, and it is expected to
 survive. Every other mutant must be caught.
 
-Not part of `make test`: a full run rebuilds the tests once per mutant and
-takes the better part of an hour on two cores.
+Each mutant is first tried quickly: the fast path's own sources and tests
+are compiled alone and linked before the build tree's library; a failing
+test there counts as caught. Only what passes there (and every equivalent
+mutant) is built into the whole C++ suite and run against all of it. Not
+part of `make test`: a run of every mutant takes about half an hour on two
+shared cores. Rerun it after changing a fast path, and when a mutant's text
+is no longer found ("BAD ENTRY"), update its entry below.
 
     cmake -S . -B build/cpp -DORVEX_BUILD_TESTS=ON -DORVEX_BUILD_MODULE=OFF
     python3 tools/mutants.py                    # every mutant
