@@ -160,10 +160,10 @@ std::optional<json::Object> map_document_from_tree(const JsonValue& tree, std::s
   return (*f)[0]->as_object();
 }
 
-std::optional<PlainManifest> manifest_from_tree(const JsonValue& tree) {
+std::optional<OwnedManifest> manifest_from_tree(const JsonValue& tree) {
   auto f = struct_fields(tree, {"ModSurfaces", "WeightTables"});
   if (!f) return std::nullopt;
-  PlainManifest m;
+  OwnedManifest m;
   if (!entries_from_tree((*f)[0], m.mod_surfaces, {"Name", "Weight"}) ||
       !entries_from_tree((*f)[1], m.weight_tables, {"Key", "Value"})) {
     return std::nullopt;
@@ -171,8 +171,8 @@ std::optional<PlainManifest> manifest_from_tree(const JsonValue& tree) {
   return m;
 }
 
-PlainManifest plain_manifest(const documents::ProjectManifest& decoded) {
-  PlainManifest m;
+OwnedManifest owned_manifest(const documents::ProjectManifest& decoded) {
+  OwnedManifest m;
   for (const auto& s : decoded.mod_surfaces) m.mod_surfaces.push_back({std::string(s.name), s.weight});
   for (const auto& t : decoded.weight_tables) m.weight_tables.push_back({std::string(t.key), t.value});
   return m;
@@ -198,8 +198,8 @@ bool same_intent(const documents::Intent& a, const documents::Intent& b) {
   return true;
 }
 
-bool same_manifest(const documents::ProjectManifest& decoded, const PlainManifest& expected) {
-  const PlainManifest actual = plain_manifest(decoded);
+bool same_manifest(const documents::ProjectManifest& decoded, const OwnedManifest& expected) {
+  const OwnedManifest actual = owned_manifest(decoded);
   return same_entries(actual.mod_surfaces, expected.mod_surfaces) &&
          same_entries(actual.weight_tables, expected.weight_tables);
 }

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "documents/manifest.h"
-#include "documents/validation_documents.h"
+#include "documents/intent_action_state.h"
 #include "json/value.h"
 
 namespace orvex::fuzz {
@@ -22,18 +22,18 @@ std::optional<documents::Intent> intent_from_tree(const json::JsonValue& tree);
 // A ProposedAction or a State: a struct with one map field named `field`.
 std::optional<json::Object> map_document_from_tree(const json::JsonValue& tree, std::string_view field);
 
-// A manifest in plain owned values, whatever the decoder holds: a named
+// A manifest in owned values, whatever the decoder holds: a named
 // number is a mod surface or a weight table.
 struct NamedNumber {
   std::string name;
   double number = 0.0;
 };
-struct PlainManifest {
+struct OwnedManifest {
   std::vector<NamedNumber> mod_surfaces;
   std::vector<NamedNumber> weight_tables;
 };
-std::optional<PlainManifest> manifest_from_tree(const json::JsonValue& tree);
-PlainManifest plain_manifest(const documents::ProjectManifest& decoded);
+std::optional<OwnedManifest> manifest_from_tree(const json::JsonValue& tree);
+OwnedManifest owned_manifest(const documents::ProjectManifest& decoded);
 
 // Whether some object of `text` names a key twice (after unescaping).
 // REQUIRES: `text` reads as one JSON value.
@@ -42,7 +42,7 @@ bool has_repeated_key(std::string_view text);
 // Equality of decoded documents, values compared by their compact texts
 // and numbers by their bits.
 bool same_intent(const documents::Intent& a, const documents::Intent& b);
-bool same_manifest(const documents::ProjectManifest& decoded, const PlainManifest& expected);
+bool same_manifest(const documents::ProjectManifest& decoded, const OwnedManifest& expected);
 bool same_object(const json::Object& a, const json::Object& b);
 
 }  // namespace orvex::fuzz

@@ -5,7 +5,7 @@
 
 #include "document_check.h"
 #include "document_oracle.h"
-#include "documents/validation_documents.h"
+#include "documents/intent_action_state.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include <sstream>
 #include <string>
 
-#include "documents/validation_documents.h"
+#include "documents/intent_action_state.h"
 #include "expected_texts.h"
 #include "json/writer.h"
 #include "properties.h"

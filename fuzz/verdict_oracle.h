@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "documents/validation_documents.h"
+#include "documents/intent_action_state.h"
 
 namespace orvex::fuzz {
 

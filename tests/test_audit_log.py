@@ -14,15 +14,12 @@ from cryptography.exceptions import InvalidSignature
 from cryptography.hazmat.primitives.asymmetric.ed25519 import Ed25519PublicKey
 
 import orvex_core
+from conftest import LOG_NAME, RECORD_ORDER, SEED, decide, log_lines
 
-# RFC 8032 section 7.1, test 1: the public key is known independently.
-SEED = "9d61b19deffd5a60ba844af492ec2cc44449c5697b326919703bac031cae7f60"
+# The test seed's public key (RFC 8032 section 7.1, test 1), known independently.
 PUBLIC_KEY = "d75a980182b10ab7d54bfed3c964073a0ee172f3daa62325af021a68f707511a"
 OTHER_SEED = "00" * 32
-LOG_NAME = "orvex_audit.log"
 
-RECORD_ORDER = ["timestamp", "intent_id", "objective", "mode", "version",
-                "action_params", "result", "reason", "public_key", "signature"]
 SIGNED_MEMBERS = sorted(RECORD_ORDER[:8])
 
 EXAMPLE_REASON = "Constraint violation: amount <= Number(100)"
@@ -38,15 +35,6 @@ def example_documents():
     """The worked example: denied, params given unsorted at two depths."""
     action = '{"params":{"vendor":"vendor-9","amount":150,"meta":{"z":1,"a":[true,null]}}}'
     return intent_text([("amount", "<=", 100)]), action, '{"values":{}}'
-
-
-def decide(*documents):
-    """True, or the text of the ValueError raised."""
-    try:
-        assert orvex_core.validate_intent_json(*documents) is True
-        return True
-    except ValueError as error:
-        return error.args[0]
 
 
 def raw_members(line):
@@ -81,22 +69,6 @@ def verifies(text, members):
         return True
     except InvalidSignature:
         return False
-
-
-def log_lines(directory):
-    path = directory / LOG_NAME
-    if not path.exists():
-        return []
-    data = path.read_bytes()
-    assert data.endswith(b"\n") and b"\r" not in data
-    return data.decode("utf-8").split("\n")[:-1]
-
-
-@pytest.fixture
-def workdir(tmp_path, monkeypatch):
-    monkeypatch.setenv("ORVEX_SEED", SEED)
-    monkeypatch.chdir(tmp_path)
-    return tmp_path
 
 
 # --- The record and its signature -------------------------------------------

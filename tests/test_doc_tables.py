@@ -6,12 +6,12 @@ code without the row) fails here."""
 import json
 import os
 import re
-import secrets
 
 import pytest
 from hypothesis import given, settings, strategies as st
 
 import orvex_core
+from conftest import log_lines, log_records
 from doc_blocks import ROOT
 
 README = ROOT / "README.md"
@@ -42,18 +42,6 @@ def code(cell):
     match = re.fullmatch(r"`([^`]*)`", cell)
     assert match, "not a code span: %r" % cell
     return match.group(1)
-
-
-@pytest.fixture
-def workdir(tmp_path, monkeypatch):
-    monkeypatch.setenv("ORVEX_SEED", secrets.token_hex(32))
-    monkeypatch.chdir(tmp_path)
-    return tmp_path
-
-
-def log_lines(workdir):
-    log = workdir / "orvex_audit.log"
-    return log.read_text(encoding="utf-8").splitlines() if log.exists() else []
 
 
 def intent(*constraints):
@@ -99,7 +87,7 @@ def test_each_prefix_is_raised_and_logged_as_the_table_says(workdir, row):
     assert kind.startswith("malformed") == (logged == "no")
     if kind.startswith("malformed"):
         assert re.search(r" at line \d+ column \d+$", text), text
-    records = [json.loads(line) for line in log_lines(workdir)]
+    records = log_records(workdir)
     assert [r["reason"] for r in records] == ([] if logged == "no" else [text])
 
 

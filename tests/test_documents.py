@@ -8,66 +8,22 @@ the text is handed over. Parse failures need no signing key and write no
 audit log, so these calls run without ORVEX_SEED in a scratch directory.
 """
 
-import hashlib
-
 import pytest
 
 import orvex_core
+from conftest import (ACTION_MISSING, EOF_LIST, EXPECTED_VALUE, GOOD_ACTION, GOOD_STATE, KEY_NOT_STRING,
+                      TRAILING_CHARACTERS, TRAILING_COMMA, digest, manifest_failure, position, rows, split_mark,
+                      validation_failure)
 
-MARK = "\u2038"
-EOF_LIST = "EOF while parsing a list"
-EXPECTED_VALUE = "expected value"
-KEY_NOT_STRING = "key must be a string"
-TRAILING_COMMA = "trailing comma"
-TRAILING_CHARACTERS = "trailing characters"
+pytestmark = pytest.mark.usefixtures("keyless_workdir")
 
 GOOD_INTENT = '{"id":"i","objective":"o","mode":"m","version":"1","constraints":[]}'
-GOOD_ACTION = '{"params":{}}'
-GOOD_STATE = '{"values":{}}'
-ACTION_MISSING = "Invalid Action JSON: EOF while parsing a value at line 1 column 0"
 STATE_MISSING = "Invalid State JSON: EOF while parsing a value at line 1 column 0"
-
-
-def split_mark(marked):
-    before, found, after = marked.partition(MARK)
-    assert found, "row without a position mark"
-    return before + after, len(before.encode())
 
 
 def located(marked, message):
     text, offset = split_mark(marked)
-    head = text.encode()[:offset]
-    line_start = head.rfind(b"\n") + 1
-    line = head.count(b"\n") + 1
-    return text, f"{message} at line {line} column {offset - line_start}"
-
-
-def validation_failure(intent, action=GOOD_ACTION, state=GOOD_STATE):
-    with pytest.raises(ValueError) as caught:
-        orvex_core.validate_intent_json(intent, action, state)
-    return str(caught.value)
-
-
-def manifest_failure(text):
-    with pytest.raises(ValueError) as caught:
-        orvex_core.generate_logic_fingerprint(text)
-    return str(caught.value)
-
-
-def digest(canonical):
-    return hashlib.sha256(canonical.encode()).hexdigest()
-
-
-@pytest.fixture(autouse=True)
-def keyless_scratch_dir(tmp_path, monkeypatch):
-    monkeypatch.delenv("ORVEX_SEED", raising=False)
-    monkeypatch.chdir(tmp_path)
-    yield
-    assert not (tmp_path / "orvex_audit.log").exists()
-
-
-def rows(message, *marked):
-    return [pytest.param(m, message, id=f"{message[:30]}|{m[-30:]}") for m in marked]
+    return text, message + position(text, offset)
 
 
 def type_error(found, expected):

@@ -6,7 +6,6 @@ Expected fingerprints are the digest of a canonical text written out here
 table), never a second answer of the module.
 """
 
-import hashlib
 import json
 import re
 
@@ -14,12 +13,9 @@ import pytest
 from hypothesis import assume, given, settings, strategies as st
 
 import orvex_core
+from conftest import digest
 
 MANIFEST_PREFIX = "Invalid ProjectManifest JSON: "
-
-
-def digest(canonical):
-    return hashlib.sha256(canonical.encode()).hexdigest()
 
 
 def fingerprint(text):

@@ -3,12 +3,12 @@
 import asyncio
 import datetime
 import importlib.util
-import json
-import secrets
 import threading
 from pathlib import Path
 
 import pytest
+
+from conftest import log_records
 
 EXAMPLE = Path(__file__).resolve().parent.parent / "examples" / "guarded_tools.py"
 spec = importlib.util.spec_from_file_location("guarded_tools", EXAMPLE)
@@ -26,20 +26,6 @@ INTENT = {
         {"attribute": "amount", "operator": "<=", "value": 100, "priority": 0},
     ],
 }
-
-
-@pytest.fixture
-def workdir(tmp_path, monkeypatch):
-    monkeypatch.chdir(tmp_path)
-    monkeypatch.setenv("ORVEX_SEED", secrets.token_hex(32))
-    return tmp_path
-
-
-def records(workdir):
-    log = workdir / "orvex_audit.log"
-    if not log.exists():
-        return []
-    return [json.loads(line) for line in log.read_text().splitlines()]
 
 
 def make_tool(spend, intent=INTENT, fail=False):
@@ -60,7 +46,7 @@ def test_an_allowed_call_runs_the_tool_books_the_spend_and_is_logged(workdir):
     buy, ran = make_tool(spend)
     assert buy(vendor="v", amount=60, note="paper") == "bought 60"
     assert ran == [60] and spend.spent() == 60
-    [record] = records(workdir)
+    [record] = log_records(workdir)
     assert (record["result"], record["reason"]) == ("PASS", None)
     assert record["action_params"] == {"amount": 60, "note": "paper", "vendor": "v"}
 
@@ -89,7 +75,7 @@ def test_a_denial_is_the_tools_refusal_and_is_logged(workdir, params, booked, re
         buy_any(**params)
     assert refusal.value.reason == reason and refusal.value.tool == "buy_any"
     assert ran == [] and spend.spent() == booked
-    assert [(r["result"], r["reason"]) for r in records(workdir)] == [("FAIL", reason)]
+    assert [(r["result"], r["reason"]) for r in log_records(workdir)] == [("FAIL", reason)]
 
 
 # Arguments the guard would read as 0.0 (or as a negative spend): refused before asking.
@@ -116,7 +102,7 @@ def test_bad_arguments_are_refused_without_asking(workdir, args, params, reason)
         buy(*args, **params)
     assert refusal.value.reason == reason
     assert ran == [] and spend.spent() == 0
-    assert records(workdir) == []
+    assert log_records(workdir) == []
 
 
 def test_without_the_type_check_the_guard_would_allow_a_string_amount(workdir):
@@ -124,7 +110,7 @@ def test_without_the_type_check_the_guard_would_allow_a_string_amount(workdir):
     spend = DailySpend()
     lenient = guarded(INTENT, spend, numeric=())(lambda **params: "ran")
     assert lenient(vendor="v", amount="150") == "ran"
-    assert records(workdir)[0]["result"] == "PASS"
+    assert log_records(workdir)[0]["result"] == "PASS"
 
 
 def test_the_days_spend_adds_up_and_starts_again_the_next_day(workdir):
@@ -154,7 +140,7 @@ def test_a_malformed_intent_is_a_bug_not_a_refusal(workdir):
     with pytest.raises(ValueError, match="^Invalid Intent JSON: missing field `priority`") as error:
         buy(vendor="v", amount=1)
     assert not isinstance(error.value, ToolRefused)
-    assert ran == [] and records(workdir) == []
+    assert ran == [] and log_records(workdir) == []
 
 
 def test_asyncio_tasks_at_once_cannot_overspend(workdir):
@@ -175,7 +161,7 @@ def test_asyncio_tasks_at_once_cannot_overspend(workdir):
     assert outcomes[:3] == [100, 100, 100]
     assert [o.reason for o in outcomes[3:]] == ["Dynamic Violation: Total spend would reach 400"] * 2
     assert spend.spent() == 300
-    assert [r["result"] for r in records(workdir)] == ["PASS"] * 3 + ["FAIL"] * 2
+    assert [r["result"] for r in log_records(workdir)] == ["PASS"] * 3 + ["FAIL"] * 2
 
 
 def test_a_cancelled_async_tool_hands_its_amount_back(workdir):

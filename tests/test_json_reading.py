@@ -14,17 +14,18 @@ column follow from its byte offset. Rows whose point falls inside a
 multi-byte character give line and column literally.
 """
 
-import hashlib
-
 import pytest
 
 import orvex_core
+from conftest import (ACTION_MISSING, EOF_LIST, EXPECTED_VALUE, GOOD_ACTION, GOOD_STATE, KEY_NOT_STRING,
+                      TRAILING_CHARACTERS, TRAILING_COMMA, digest, manifest_failure, position, rows, split_mark,
+                      validation_failure)
 
-MARK = "\u2038"
+pytestmark = pytest.mark.usefixtures("keyless_workdir")
+
 MANIFEST_PREFIX = "Invalid ProjectManifest JSON: "
 EMPTY_MANIFEST = '{"ModSurfaces":[],"WeightTables":[]}'
 
-EOF_LIST = "EOF while parsing a list"
 EOF_OBJECT = "EOF while parsing an object"
 EOF_STRING = "EOF while parsing a string"
 EOF_VALUE = "EOF while parsing a value"
@@ -32,15 +33,11 @@ EXPECTED_COLON = "expected `:`"
 EXPECTED_COMMA_OR_BRACKET = "expected `,` or `]`"
 EXPECTED_COMMA_OR_BRACE = "expected `,` or `}`"
 EXPECTED_IDENT = "expected ident"
-EXPECTED_VALUE = "expected value"
 INVALID_ESCAPE = "invalid escape"
 INVALID_NUMBER = "invalid number"
 OUT_OF_RANGE = "number out of range"
 CONTROL = "control character (\\u0000-\\u001F) found while parsing a string"
-KEY_NOT_STRING = "key must be a string"
 LONE_SURROGATE = "lone leading surrogate in hex escape"
-TRAILING_COMMA = "trailing comma"
-TRAILING_CHARACTERS = "trailing characters"
 HEX_END = "unexpected end of hex escape"
 RECURSION = "recursion limit exceeded"
 EOF_ERRORS = {EOF_LIST, EOF_OBJECT, EOF_STRING, EOF_VALUE}
@@ -51,44 +48,9 @@ NAME = '{"ModSurfaces":[{"Weight":1,"Name":'  # a string, read
 SKIP = '{"ModSurfaces":[],"WeightTables":[],"x":'  # any value, skipped
 
 
-def split_mark(marked):
-    before, found, after = marked.partition(MARK)
-    assert found, "row without a position mark"
-    return before + after, len(before.encode())
-
-
-def position(text, offset):
-    head = text.encode()[:offset]
-    line_start = head.rfind(b"\n") + 1
-    line = head.count(b"\n") + 1
-    return f" at line {line} column {offset - line_start}"
-
-
-def digest(canonical):
-    return hashlib.sha256(canonical.encode()).hexdigest()
-
-
-def manifest_failure(text):
-    with pytest.raises(ValueError) as caught:
-        orvex_core.generate_logic_fingerprint(text)
-    return str(caught.value)
-
-
 def expect_manifest_error(marked, message):
     text, offset = split_mark(marked)
     assert manifest_failure(text) == MANIFEST_PREFIX + message + position(text, offset)
-
-
-@pytest.fixture(autouse=True)
-def keyless_scratch_dir(tmp_path, monkeypatch):
-    monkeypatch.delenv("ORVEX_SEED", raising=False)
-    monkeypatch.chdir(tmp_path)
-    yield
-    assert not (tmp_path / "orvex_audit.log").exists()
-
-
-def rows(message, *marked):
-    return [pytest.param(m, message, id=f"{message[:24]}|{m[-30:]}") for m in marked]
 
 
 # ---------------------------------------------------------------------------
@@ -432,15 +394,6 @@ def test_unclosed_skipped_member_is_eof(opening, message):
 
 INTENT_TAIL = ',"id":"i","mode":"m","version":"1","constraints":[]}'
 GOOD_INTENT = '{"objective":"o"' + INTENT_TAIL
-GOOD_ACTION = '{"params":{}}'
-GOOD_STATE = '{"values":{}}'
-ACTION_MISSING = "Invalid Action JSON: EOF while parsing a value at line 1 column 0"
-
-
-def validation_failure(intent, action=GOOD_ACTION, state=GOOD_STATE):
-    with pytest.raises(ValueError) as caught:
-        orvex_core.validate_intent_json(intent, action, state)
-    return str(caught.value)
 
 
 def intent_reads(intent):

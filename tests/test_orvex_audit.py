@@ -19,12 +19,9 @@ from cryptography.hazmat.primitives.asymmetric.ed25519 import Ed25519PrivateKey
 from cryptography.hazmat.primitives.serialization import Encoding, PublicFormat
 
 import orvex_core
+from conftest import LOG_NAME, RECORD_ORDER, SEED
 
-SEED = "9d61b19deffd5a60ba844af492ec2cc44449c5697b326919703bac031cae7f60"
 OTHER_SEED = "4ccd089b28ff96da9db6c346ec114e0f5b8a319f35aba624da8cf6ed4fb8a6fb"
-LOG_NAME = "orvex_audit.log"
-RECORD_ORDER = ["timestamp", "intent_id", "objective", "mode", "version",
-                "action_params", "result", "reason", "public_key", "signature"]
 SIGNED_MEMBERS = RECORD_ORDER[:8]
 BAD_SIGNATURE = "bad signature: the signed members do not match it"
 USAGE = ("usage: orvex-audit pubkey\n"

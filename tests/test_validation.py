@@ -6,9 +6,8 @@ import json
 import pytest
 
 import orvex_core
+from conftest import LOG_NAME, decide, log_records
 
-SEED = "9d61b19deffd5a60ba844af492ec2cc44449c5697b326919703bac031cae7f60"
-LOG_NAME = "orvex_audit.log"
 TWO_TO_53 = 2**53
 
 
@@ -32,31 +31,6 @@ def state(values=None):
 
 def spend_limit(limit, operator="<="):
     return c("total_daily_spend", operator, limit)
-
-
-@pytest.fixture
-def workdir(tmp_path, monkeypatch):
-    monkeypatch.setenv("ORVEX_SEED", SEED)
-    monkeypatch.chdir(tmp_path)
-    return tmp_path
-
-
-def log_records(workdir):
-    log = workdir / LOG_NAME
-    if not log.exists():
-        return []
-    return [json.loads(line) for line in log.read_text(encoding="utf-8").splitlines()]
-
-
-def decide(intent_text, action_text, state_text):
-    """True, or the text of the ValueError raised (its only argument)."""
-    try:
-        result = orvex_core.validate_intent_json(intent_text, action_text, state_text)
-    except ValueError as error:
-        assert len(error.args) == 1
-        return error.args[0]
-    assert result is True
-    return result
 
 
 def check_decision(workdir, documents, expected):

@@ -3,7 +3,7 @@
 
 #include "common/result.h"
 #include "common/verdict.h"
-#include "documents/validation_documents.h"
+#include "documents/intent_action_state.h"
 
 namespace orvex::audit {
 

@@ -10,7 +10,7 @@
 
 #include "audit/record_layout.h"
 #include "common/verdict.h"
-#include "documents/validation_documents.h"
+#include "documents/intent_action_state.h"
 
 namespace orvex::audit {
 

@@ -35,13 +35,8 @@ std::string_view trim_white_space(std::string_view utf8) {
 }
 
 std::size_t first_byte_not_utf8(std::string_view bytes) {
-  std::size_t at = 0;
-  while (at < bytes.size()) {
-    const std::size_t length = json::decode_utf8(bytes, at).length;
-    if (length == 0) break;
-    at += length;
-  }
-  return at;
+  const std::size_t bad = json::first_invalid_utf8(bytes);
+  return bad == std::string_view::npos ? bytes.size() : bad;
 }
 
 }  // namespace orvex::audit

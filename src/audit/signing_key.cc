@@ -10,7 +10,7 @@
 #include "audit/scoped_wipe.h"
 #include "audit/seed_text.h"
 #include "common/fill_message.h"
-#include "json/quoted_text.h"
+#include "json/diagnostic_quote.h"
 #include "json/utf8.h"
 
 namespace orvex::audit {
@@ -35,7 +35,9 @@ void derive_keys(const std::uint8_t* seed, PublicKey& public_key, SecretKey& sec
 }
 
 // The value 0..15 of a hexadecimal digit of either case, or -1. Computed
-// with masks rather than branches, since the digits are the secret seed.
+// with masks rather than branches, since the digits are the secret seed:
+// this is why the seed is not decoded by the project's hex decoder
+// (common/hex.h), which branches on every digit it reads.
 int hex_digit_value(std::uint8_t c) {
   const std::uint8_t num = c ^ 0x30u;                                  // '0'..'9' -> 0..9
   const std::uint8_t num_mask = static_cast<std::uint8_t>((num - 10u) >> 8);
@@ -48,7 +50,7 @@ int hex_digit_value(std::uint8_t c) {
 Failure bad_hex_character(std::uint8_t byte, std::size_t index) {
   // The byte is shown as the character with the same number (U+0000..U+00FF).
   std::string literal;
-  json::append_char_literal(byte, literal);
+  json::append_diagnostic_char(byte, literal);
   return Failure::abort(fill_message(messages::kSeedBadHex, {literal, std::to_string(index)}));
 }
 

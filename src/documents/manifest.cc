@@ -1,8 +1,8 @@
 #include "documents/manifest.h"
 
 #include "documents/document_expectations.h"
-#include "documents/plain_entry.h"
 #include "documents/struct_reader.h"
+#include "documents/usual_entry.h"
 
 namespace orvex::documents {
 namespace {
@@ -48,7 +48,7 @@ bool read_entries(json::Reader& r, const StructShape& shape, ProjectManifest& ma
     // Spare a small manifest the first few regrowths.
     if (out.empty()) out.reserve(kFirstEntries);
     Entry& entry = out.emplace_back();
-    if (read_plain_entry(r, shape.fields[0], shape.fields[1], entry.*name, entry.*number)) return true;
+    if (UsualEntry::read(r, shape.fields[0], shape.fields[1], entry.*name, entry.*number)) return true;
     return read_struct(r, shape, [&](int field) {
       return field == 0 ? read_name(r, manifest, scratch, entry.*name) : read_double(r, entry.*number);
     });

@@ -33,24 +33,10 @@ inline bool same_bytes(std::string_view a, std::string_view b) {
 template <class ReadField>
 bool read_struct_object(json::Reader& r, const StructShape& shape, ReadField& read_field) {
   namespace msg = json::messages;
-  if (!r.enter_nesting()) return false;
-  r.advance();
   std::uint32_t seen = 0;
   std::string scratch;
   std::string_view key;
-  bool first = true;
-  for (;;) {
-    r.skip_whitespace();
-    if (r.at_end()) return r.fail_here(msg::kEofWhileParsingObject);
-    if (r.peek() == '}') break;
-    if (!first) {
-      if (r.peek() != ',') return r.fail_peeked(msg::kExpectedObjectCommaOrEnd);
-      r.advance();
-      r.skip_whitespace();
-      if (r.at_end()) return r.fail_here(msg::kEofWhileParsingValue);
-      if (r.peek() == '}') return r.fail_peeked(msg::kTrailingComma);
-    }
-    first = false;
+  const bool read = r.read_elements(json::Reader::Container::kObject, [&] {
     if (r.peek() != '"') return r.fail_peeked(msg::kKeyMustBeAString);
     if (!r.read_key(key, scratch)) return false;
     int field = -1;
@@ -63,19 +49,12 @@ bool read_struct_object(json::Reader& r, const StructShape& shape, ReadField& re
     if (field >= 0 && (seen & (1u << field)) != 0) {
       return r.fail_duplicate_field(shape.fields[field]);
     }
-    r.skip_whitespace();
-    if (r.at_end()) return r.fail_here(msg::kEofWhileParsingObject);
-    if (r.peek() != ':') return r.fail_peeked(msg::kExpectedColon);
-    r.advance();
-    if (field < 0) {
-      if (!r.skip_value()) return false;
-    } else {
-      seen |= 1u << field;
-      if (!read_field(field)) return false;
-    }
-  }
-  r.advance();  // '}'
-  r.leave_nesting();
+    if (!r.take_member_colon()) return false;
+    if (field < 0) return r.skip_value();
+    seen |= 1u << field;
+    return read_field(field);
+  });
+  if (!read) return false;
   for (int i = 0; i < shape.field_count; ++i) {
     if ((seen & (1u << i)) == 0) return r.fail_missing_field(shape.fields[i]);
   }
@@ -88,22 +67,16 @@ bool read_struct_array(json::Reader& r, const StructShape& shape, ReadField& rea
   if (!r.enter_nesting()) return false;
   r.advance();
   for (int i = 0; i < shape.field_count; ++i) {
-    r.skip_whitespace();
-    if (r.at_end()) return r.fail_here(msg::kEofWhileParsingList);
-    if (r.peek() == ']') {
+    const json::Reader::Next next = r.next_in(json::Reader::Container::kArray, i == 0);
+    if (next == json::Reader::Next::kFailed) return false;
+    if (next == json::Reader::Next::kClose) {
       r.advance();
       return r.fail_invalid_length(static_cast<std::size_t>(i), shape.length_text);
     }
-    if (i > 0) {
-      if (r.peek() != ',') return r.fail_peeked(msg::kExpectedListCommaOrEnd);
-      r.advance();
-      r.skip_whitespace();
-      if (r.at_end()) return r.fail_here(msg::kEofWhileParsingValue);
-      if (r.peek() == ']') return r.fail_peeked(msg::kTrailingComma);
-    }
     if (!read_field(i)) return false;
   }
-  // After the last field the array must close.
+  // After the last field the array must close: what follows is no longer
+  // a missing comma but characters the struct does not take.
   r.skip_whitespace();
   if (r.at_end()) return r.fail_here(msg::kEofWhileParsingList);
   if (r.peek() == ',') {
@@ -132,34 +105,15 @@ bool read_struct(json::Reader& r, const StructShape& shape, ReadField&& read_fie
   return r.fail_invalid_type(shape.expecting);
 }
 
-// A JSON array whose elements are each read by read_element (cursor before
-// the element, whitespace not skipped); anything else is "expected a sequence".
+// A JSON array whose elements are each read by read_element (cursor at the
+// element, whitespace skipped); anything else is "expected a sequence".
 template <class ReadElement>
 bool read_sequence(json::Reader& r, ReadElement&& read_element) {
   namespace msg = json::messages;
   r.skip_whitespace();
   if (r.at_end()) return r.fail_here(msg::kEofWhileParsingValue);
   if (r.peek() != '[') return r.fail_invalid_type(messages::kExpectedSequence);
-  if (!r.enter_nesting()) return false;
-  r.advance();
-  r.skip_whitespace();
-  if (r.at_end()) return r.fail_here(msg::kEofWhileParsingList);
-  if (r.peek() != ']') {
-    for (;;) {
-      if (!read_element()) return false;
-      r.skip_whitespace();
-      if (r.at_end()) return r.fail_here(msg::kEofWhileParsingList);
-      if (r.peek() == ']') break;
-      if (r.peek() != ',') return r.fail_peeked(msg::kExpectedListCommaOrEnd);
-      r.advance();
-      r.skip_whitespace();
-      if (r.at_end()) return r.fail_here(msg::kEofWhileParsingValue);
-      if (r.peek() == ']') return r.fail_peeked(msg::kTrailingComma);
-    }
-  }
-  r.advance();
-  r.leave_nesting();
-  return true;
+  return r.read_elements(json::Reader::Container::kArray, read_element);
 }
 
 // A JSON string, or "invalid type: ..., expected a string".

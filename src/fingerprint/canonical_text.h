@@ -18,7 +18,8 @@ namespace orvex::fingerprint {
 void emit_canonical_text(const documents::ProjectManifest& manifest,
                          const std::function<void(std::string_view)>& sink);
 
-// The whole canonical text at once (for tests and small manifests).
+// The whole canonical text at once, for the tests and the phase benchmark;
+// the fingerprint itself streams it.
 std::string canonical_text(const documents::ProjectManifest& manifest);
 
 }  // namespace orvex::fingerprint

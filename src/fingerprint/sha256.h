@@ -38,8 +38,4 @@ class Sha256 {
   crypto_hash_sha256_state sodium_state_{};
 };
 
-// Exposed for tests: the accelerated compression of whole 64-byte blocks.
-// REQUIRES: Sha256::uses_sha_instructions()
-void sha256_blocks_with_sha_instructions(std::uint32_t state[8], const std::uint8_t* data, std::size_t blocks);
-
 }  // namespace orvex::fingerprint

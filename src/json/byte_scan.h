@@ -1,6 +1,6 @@
 // The byte scans that reading and writing spend most of their time in:
-// finding the next byte that ends a run of plain string content, and
-// skipping whitespace.
+// finding the next byte that ends a run of string content written as it
+// stands (no escape), and skipping whitespace.
 #pragma once
 
 #include <bit>
@@ -15,7 +15,7 @@ namespace orvex::json {
 
 // A byte that a JSON string carries as it is: not '"', not '\\', not a
 // control character below 0x20.
-inline bool is_plain_string_byte(unsigned char c) { return c != '"' && c != '\\' && c >= 0x20; }
+inline bool is_unescaped_string_byte(unsigned char c) { return c != '"' && c != '\\' && c >= 0x20; }
 
 // JSON's four whitespace bytes; all are at most ' ', so most bytes are
 // judged by the first comparison.
@@ -31,7 +31,7 @@ inline const char* skip_json_whitespace(const char* p, const char* end) {
   return p;
 }
 
-// The first byte in [p, end) that is not plain string content, or end.
+// The first byte in [p, end) that a string cannot carry unescaped, or end.
 // Sixteen bytes are judged at a time where the processor has the vector
 // instructions every x86-64 has, then eight at a time in a 64-bit word. In
 // the word test, the lowest byte that is flagged is exactly the first
@@ -72,7 +72,7 @@ inline const char* find_string_special(const char* p, const char* end) {
       p += 8;
     }
   }
-  while (p != end && is_plain_string_byte(static_cast<unsigned char>(*p))) ++p;
+  while (p != end && is_unescaped_string_byte(static_cast<unsigned char>(*p))) ++p;
   return p;
 }
 
@@ -80,7 +80,7 @@ inline const char* find_string_special(const char* p, const char* end) {
 // opening quote is at `open`; nullptr when the string holds an escape or a
 // control character, or is not closed.
 // REQUIRES: *open == '"'
-inline const char* plain_string_end(const char* open, const char* end) {
+inline const char* unescaped_string_end(const char* open, const char* end) {
   const char* close = find_string_special(open + 1, end);
   return close != end && *close == '"' ? close + 1 : nullptr;
 }

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "common/fill_message.h"
+#include "json/diagnostic_quote.h"
 #include "json/float_text.h"
 #include "json/json_errors.h"
-#include "json/quoted_text.h"
 
 namespace orvex::json {
 
@@ -29,7 +29,7 @@ void append_description(const JsonValue& found, std::string& out) {
     case Type::Boolean: out += found.as_bool() ? messages::kFoundTrue : messages::kFoundFalse; return;
     case Type::String: {
       std::string quoted;
-      append_quoted_text(found.as_string(), quoted);
+      append_diagnostic_string(found.as_string(), quoted);
       append_filled(out, messages::kFoundString, {quoted});
       return;
     }
@@ -148,60 +148,25 @@ bool Reader::read_value(JsonValue& out) {
 }
 
 bool Reader::read_array(JsonValue& out) {
-  if (!enter_nesting()) return false;
-  advance();
   Array& elements = out.set_array();
-  skip_whitespace();
-  if (at_end()) return fail_here(messages::kEofWhileParsingList);
-  if (peek() != ']') {
-    for (;;) {
-      elements.emplace_back();
-      if (!read_value(elements.back())) return false;
-      skip_whitespace();
-      if (at_end()) return fail_here(messages::kEofWhileParsingList);
-      if (peek() == ']') break;
-      if (peek() != ',') return fail_peeked(messages::kExpectedListCommaOrEnd);
-      advance();
-      skip_whitespace();
-      if (at_end()) return fail_here(messages::kEofWhileParsingValue);
-      if (peek() == ']') return fail_peeked(messages::kTrailingComma);
-    }
-  }
-  advance();  // ']'
-  leave_nesting();
-  return true;
+  return read_elements(Container::kArray, [&] {
+    elements.emplace_back();
+    return read_value(elements.back());
+  });
 }
 
 bool Reader::read_object_members(Object& out) {
-  if (!enter_nesting()) return false;
-  advance();
   Object& members = out;
   members.clear();
-  skip_whitespace();
-  if (at_end()) return fail_here(messages::kEofWhileParsingObject);
-  if (peek() != '}') {
-    for (;;) {
-      if (peek() != '"') return fail_peeked(messages::kKeyMustBeAString);
-      members.emplace_back();
-      Member& m = members.back();
-      if (!read_string(m.key)) return false;
-      skip_whitespace();
-      if (at_end()) return fail_here(messages::kEofWhileParsingObject);
-      if (peek() != ':') return fail_peeked(messages::kExpectedColon);
-      advance();
-      if (!read_value(m.value)) return false;
-      skip_whitespace();
-      if (at_end()) return fail_here(messages::kEofWhileParsingObject);
-      if (peek() == '}') break;
-      if (peek() != ',') return fail_peeked(messages::kExpectedObjectCommaOrEnd);
-      advance();
-      skip_whitespace();
-      if (at_end()) return fail_here(messages::kEofWhileParsingValue);
-      if (peek() == '}') return fail_peeked(messages::kTrailingComma);
-    }
-  }
-  advance();  // '}'
-  leave_nesting();
+  const bool read = read_elements(Container::kObject, [&] {
+    if (peek() != '"') return fail_peeked(messages::kKeyMustBeAString);
+    members.emplace_back();
+    Member& m = members.back();
+    if (!read_string(m.key)) return false;
+    if (!take_member_colon()) return false;
+    return read_value(m.value);
+  });
+  if (!read) return false;
   out = make_object(std::move(members));
   return true;
 }
@@ -263,10 +228,7 @@ bool Reader::skip_value() {
       if (at_end()) return fail_here(messages::kEofWhileParsingValue);
       if (peek() != '"') return fail_peeked(messages::kKeyMustBeAString);
       if (!skip_string()) return false;
-      skip_whitespace();
-      if (at_end()) return fail_here(messages::kEofWhileParsingObject);
-      if (peek() != ':') return fail_peeked(messages::kExpectedColon);
-      advance();
+      if (!take_member_colon()) return false;
     }
   }
 }

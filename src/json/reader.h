@@ -15,7 +15,12 @@
 #include "common/result.h"
 #include "json/byte_scan.h"
 #include "json/json_error.h"
+#include "json/json_errors.h"
 #include "json/value.h"
+
+namespace orvex::documents {
+class UsualEntry;
+}
 
 namespace orvex::json {
 
@@ -39,12 +44,6 @@ class Reader {
   // REQUIRES: !at_end()
   void advance() { ++cur_; }
   std::size_t offset() const { return static_cast<std::size_t>(cur_ - begin_); }
-  // For decoders that scan a common spelling on their own and hand back
-  // to the reader, or start over, at a place they choose.
-  const char* cursor() const { return cur_; }
-  const char* end() const { return end_; }
-  // REQUIRES: `at` within the text, at or after its start.
-  void set_cursor(const char* at) { cur_ = at; }
   std::string_view text() const { return std::string_view(begin_, static_cast<std::size_t>(end_ - begin_)); }
 
   // ---- failures: record the error and return false ----
@@ -80,6 +79,27 @@ class Reader {
   bool enter_nesting();
   void leave_nesting() { ++budget_; }
 
+  // ---- arrays and objects ----
+  enum class Container { kArray, kObject };
+  enum class Next { kElement, kClose, kFailed };
+  // The step between the elements of an array, or the members of an
+  // object: where an element or the closing bracket is due, just past the
+  // opening bracket (`first`) or just past an element. Skips whitespace;
+  // at the closing bracket returns kClose with the cursor on it; otherwise
+  // takes the comma between elements (not before the first) and the
+  // whitespace after it, and returns kElement with the cursor at the next
+  // element. A missing comma, a comma before the closing bracket and the
+  // end of the text fail (kFailed).
+  Next next_in(Container container, bool first);
+  // After a member's key: whitespace, then the colon, which it takes.
+  bool take_member_colon();
+  // REQUIRES: peek() is the opening bracket of `container`. Takes one unit
+  // of the nesting budget and reads the elements (or members) one by one,
+  // each by read_element() with the cursor at it, whitespace skipped;
+  // leaves the cursor past the closing bracket.
+  template <class ReadElement>
+  bool read_elements(Container container, ReadElement&& read_element);
+
   // ---- values ----
   // Reads any value; leading whitespace is skipped. Leaves the cursor just
   // past the value.
@@ -98,7 +118,9 @@ class Reader {
   bool read_object_members(Object& out);
   // Checks and discards a value of any depth without recursion, with the
   // relaxed rules of values nobody reads (no nesting limit, no magnitude, no
-  // surrogate pairing). Leading whitespace is skipped.
+  // surrogate pairing). Leading whitespace is skipped. It does not step
+  // with next_in: after a comma a value is due, so a comma before the
+  // closing bracket fails as "expected value", not "trailing comma".
   bool skip_value();
   // Checks a value by exactly the rules of read_value (nesting budget,
   // number range, surrogate pairs), failing with the same error at the same
@@ -119,12 +141,69 @@ class Reader {
   bool skip_string();
   bool skip_number();
 
+  // The manifest's usual entries are scanned straight from the text, and
+  // the reader is handed back the place where they end; nothing else moves
+  // the cursor by address.
+  friend class documents::UsualEntry;
+
   const char* begin_;
   const char* cur_;
   const char* end_;
   int budget_ = kNestingBudget;
   JsonError error_;
 };
+
+[[gnu::always_inline]] inline Reader::Next Reader::next_in(Container container, bool first) {
+  const bool is_object = container == Container::kObject;
+  const unsigned char close = is_object ? '}' : ']';
+  skip_whitespace();
+  if (at_end()) {
+    fail_here(is_object ? messages::kEofWhileParsingObject : messages::kEofWhileParsingList);
+    return Next::kFailed;
+  }
+  if (peek() == close) return Next::kClose;
+  if (first) return Next::kElement;
+  if (peek() != ',') {
+    fail_peeked(is_object ? messages::kExpectedObjectCommaOrEnd : messages::kExpectedListCommaOrEnd);
+    return Next::kFailed;
+  }
+  advance();
+  skip_whitespace();
+  if (at_end()) {
+    fail_here(messages::kEofWhileParsingValue);
+    return Next::kFailed;
+  }
+  if (peek() == close) {
+    fail_peeked(messages::kTrailingComma);
+    return Next::kFailed;
+  }
+  return Next::kElement;
+}
+
+[[gnu::always_inline]] inline bool Reader::take_member_colon() {
+  skip_whitespace();
+  if (at_end()) return fail_here(messages::kEofWhileParsingObject);
+  if (peek() != ':') return fail_peeked(messages::kExpectedColon);
+  advance();
+  return true;
+}
+
+template <class ReadElement>
+[[gnu::always_inline]] inline bool Reader::read_elements(Container container, ReadElement&& read_element) {
+  if (!enter_nesting()) return false;
+  advance();
+  // The first step apart, so that each call of next_in folds to its own
+  // few comparisons: this loop runs once per entry of a large manifest.
+  Next next = next_in(container, true);
+  while (next == Next::kElement) {
+    if (!read_element()) return false;
+    next = next_in(container, false);
+  }
+  if (next == Next::kFailed) return false;
+  advance();  // the closing bracket
+  leave_nesting();
+  return true;
+}
 
 // "integer `5`", "floating point `1.0`", "string \"x\"", "sequence", ...
 void append_description(const JsonValue& found, std::string& out);

@@ -8,7 +8,7 @@ namespace orvex::json {
 Utf8Char decode_utf8(std::string_view text, std::size_t at) {
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
   const unsigned char lead = byte(0);
-  if (lead < 0x80) return {lead, 1};
+  if (lead < 0x80) return {lead, 1, 0};
 
   std::size_t length = 0;
   char32_t code_point = 0;
@@ -30,20 +30,20 @@ Utf8Char decode_utf8(std::string_view text, std::size_t at) {
     if (lead == 0xF0) second_min = 0x90;
     if (lead == 0xF4) second_max = 0x8F;
   } else {
-    return {};
+    return {0, 0, 1};
   }
-  if (text.size() - at < length) return {};
   for (std::size_t i = 1; i < length; ++i) {
+    if (text.size() - at <= i) return {0, 0, i};
     const unsigned char next = byte(i);
     const unsigned char min = i == 1 ? second_min : 0x80;
     const unsigned char max = i == 1 ? second_max : 0xBF;
-    if (next < min || next > max) return {};
+    if (next < min || next > max) return {0, 0, i};
     code_point = (code_point << 6) | (next & 0x3F);
   }
-  return {code_point, length};
+  return {code_point, length, 0};
 }
 
-bool is_valid_utf8(std::string_view text) {
+std::size_t first_invalid_utf8(std::string_view text) {
   // ASCII, the common case, eight bytes at a time.
   std::size_t at = 0;
   while (text.size() - at >= 8) {
@@ -53,11 +53,15 @@ bool is_valid_utf8(std::string_view text) {
     at += 8;
   }
   while (at < text.size()) {
+    if (static_cast<unsigned char>(text[at]) < 0x80) {
+      ++at;
+      continue;
+    }
     const Utf8Char c = decode_utf8(text, at);
-    if (c.length == 0) return false;
+    if (c.length == 0) return at;
     at += c.length;
   }
-  return true;
+  return std::string_view::npos;
 }
 
 void append_utf8(char32_t code_point, std::string& out) {

@@ -1,5 +1,6 @@
-// UTF-8 encoding and strict decoding, shared by the reader, the quoted text
-// and the seed's text handling.
+// UTF-8 encoding and strict decoding: the one table of well-formed UTF-8,
+// shared by the reader, the quoted text, the seed's text handling, the
+// module's repair of ill-formed text and the log verifier.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +14,10 @@ namespace orvex::json {
 struct Utf8Char {
   char32_t code_point = 0;
   std::size_t length = 0;
+  // When length is 0: the bytes of the longest start of a well-formed
+  // sequence found here (at least 1), the "maximal subpart" that one
+  // U+FFFD stands for in the Unicode recommended practice.
+  std::size_t maximal_subpart = 0;
 };
 
 // Decodes the sequence at text[at] by the well-formed UTF-8 table: shortest
@@ -21,7 +26,10 @@ struct Utf8Char {
 // REQUIRES: at < text.size()
 Utf8Char decode_utf8(std::string_view text, std::size_t at);
 
-bool is_valid_utf8(std::string_view text);
+// The index of the first byte that starts no well-formed sequence, or npos.
+std::size_t first_invalid_utf8(std::string_view text);
+
+inline bool is_valid_utf8(std::string_view text) { return first_invalid_utf8(text) == std::string_view::npos; }
 
 // REQUIRES: code_point <= 0x10FFFF
 void append_utf8(char32_t code_point, std::string& out);

@@ -60,38 +60,14 @@ bool Reader::check_string() {
 // read_object_members; the nesting budget bounds the recursion.
 bool Reader::check_container() {
   const bool is_object = peek() == '{';
-  const unsigned char close = is_object ? '}' : ']';
-  const char* const eof_inside = is_object ? messages::kEofWhileParsingObject : messages::kEofWhileParsingList;
-  if (!enter_nesting()) return false;
-  advance();
-  skip_whitespace();
-  if (at_end()) return fail_here(eof_inside);
-  if (peek() != close) {
-    for (;;) {
-      if (is_object) {
-        if (peek() != '"') return fail_peeked(messages::kKeyMustBeAString);
-        if (!check_string()) return false;
-        skip_whitespace();
-        if (at_end()) return fail_here(messages::kEofWhileParsingObject);
-        if (peek() != ':') return fail_peeked(messages::kExpectedColon);
-        advance();
-      }
-      if (!check_value()) return false;
-      skip_whitespace();
-      if (at_end()) return fail_here(eof_inside);
-      if (peek() == close) break;
-      if (peek() != ',') {
-        return fail_peeked(is_object ? messages::kExpectedObjectCommaOrEnd : messages::kExpectedListCommaOrEnd);
-      }
-      advance();
-      skip_whitespace();
-      if (at_end()) return fail_here(messages::kEofWhileParsingValue);
-      if (peek() == close) return fail_peeked(messages::kTrailingComma);
+  return read_elements(is_object ? Container::kObject : Container::kArray, [&] {
+    if (is_object) {
+      if (peek() != '"') return fail_peeked(messages::kKeyMustBeAString);
+      if (!check_string()) return false;
+      if (!take_member_colon()) return false;
     }
-  }
-  advance();  // the closing bracket
-  leave_nesting();
-  return true;
+    return check_value();
+  });
 }
 
 }  // namespace orvex::json

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/hex.h"
 #include "json/byte_scan.h"
 #include "json/float_text.h"
 
@@ -18,9 +19,8 @@ constexpr std::string_view kTrue = "true";
 constexpr std::string_view kFalse = "false";
 // A control character without a short escape: \u00 and two hex digits.
 constexpr std::string_view kControlEscapePrefix = "\\u00";
-constexpr char kLowerHexDigits[] = "0123456789abcdef";
 
-// For each byte that is not plain string content: 'u' for \u00xx,
+// For each byte that a string cannot carry unescaped: 'u' for \u00xx,
 // otherwise the letter that follows the backslash.
 constexpr char kUnicodeEscape = 'u';
 constexpr std::array<char, 256> make_escape_table() {
@@ -120,8 +120,7 @@ void write_string(std::string_view text, std::string& out) {
     const char escape = kEscapeTable[byte];
     if (escape == kUnicodeEscape) {
       out += kControlEscapePrefix;
-      out += kLowerHexDigits[byte >> 4];
-      out += kLowerHexDigits[byte & 0x0F];
+      append_lowercase_hex(std::span<const std::uint8_t>(&byte, 1), out);
     } else {
       out += '\\';
       out += escape;

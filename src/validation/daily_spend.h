@@ -3,7 +3,7 @@
 #pragma once
 
 #include "common/verdict.h"
-#include "documents/validation_documents.h"
+#include "documents/intent_action_state.h"
 
 namespace orvex::validation {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "json/float_text.h"
-#include "json/quoted_text.h"
+#include "json/diagnostic_quote.h"
 #include "validation/notation_words.h"
 
 namespace orvex::validation {
@@ -43,7 +43,7 @@ void append_object(const json::Object& members, std::string& out) {
   out += notation::kDiagnosticObjectOpen;
   for (std::size_t i = 0; i < members.size(); ++i) {
     if (i > 0) out += notation::kDiagnosticElementSeparator;
-    json::append_quoted_text(members[i].key, out);
+    json::append_diagnostic_string(members[i].key, out);
     out += notation::kDiagnosticKeySeparator;
     append_diagnostic_text(members[i].value, out);
   }
@@ -67,7 +67,7 @@ void append_diagnostic_text(const json::JsonValue& value, std::string& out) {
       return;
     case json::Type::String:
       out += notation::kDiagnosticStringOpen;
-      json::append_quoted_text(value.as_string(), out);
+      json::append_diagnostic_string(value.as_string(), out);
       out += notation::kDiagnosticScalarClose;
       return;
     case json::Type::Array:

@@ -6,7 +6,7 @@
 #include "audit/audit_record.h"
 #include "common/fill_message.h"
 #include "common/verdict.h"
-#include "documents/validation_documents.h"
+#include "documents/intent_action_state.h"
 #include "validation/constraints.h"
 #include "validation/daily_spend.h"
 #include "validation/denial_reasons.h"

@@ -11,7 +11,7 @@ namespace {
 
 const char* slow_find(const std::string& s) {
   const char* p = s.data();
-  while (p != s.data() + s.size() && is_plain_string_byte(static_cast<unsigned char>(*p))) ++p;
+  while (p != s.data() + s.size() && is_unescaped_string_byte(static_cast<unsigned char>(*p))) ++p;
   return p;
 }
 

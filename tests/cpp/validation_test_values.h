@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/verdict.h"
-#include "documents/validation_documents.h"
+#include "documents/intent_action_state.h"
 #include "json/value.h"
 
 namespace orvex::validation::test_values {

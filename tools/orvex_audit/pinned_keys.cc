@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "common/fill_message.h"
+#include "common/hex.h"
 #include "orvex_audit/byte_source.h"
-#include "orvex_audit/hex_digits.h"
 #include "orvex_audit/line_source.h"
 #include "orvex_audit/read_only_file.h"
 #include "orvex_audit/tool_texts.h"

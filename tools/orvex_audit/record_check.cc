@@ -8,7 +8,6 @@
 #include "common/fill_message.h"
 #include "common/hex.h"
 #include "json/utf8.h"
-#include "orvex_audit/hex_digits.h"
 #include "orvex_audit/record_scan.h"
 #include "orvex_audit/tool_texts.h"
 
@@ -27,22 +26,6 @@ constexpr std::size_t kKeptSignedTextBytes = std::size_t{1} << 20;
 
 Failure at_column(std::string_view pattern, std::size_t index) {
   return Failure::ordinary(fill_message(pattern, {std::to_string(index + 1)}));
-}
-
-// The index of the first byte that starts no well-formed UTF-8 sequence, or
-// npos. ASCII is passed over without decoding; it is nearly all of a log.
-std::size_t first_bad_utf8(std::string_view line) {
-  std::size_t at = 0;
-  while (at < line.size()) {
-    if (static_cast<unsigned char>(line[at]) < 0x80) {
-      ++at;
-      continue;
-    }
-    const json::Utf8Char decoded = json::decode_utf8(line, at);
-    if (decoded.length == 0) return at;
-    at += decoded.length;
-  }
-  return std::string_view::npos;
 }
 
 // The value of a string member whose text must be `bytes` bytes in
@@ -86,7 +69,7 @@ Result<audit::PublicKey> RecordChecker::check(std::string_view line) {
   if (const void* cr = std::memchr(line.data(), '\r', line.size())) {
     return at_column(m::kCarriageReturn, static_cast<std::size_t>(static_cast<const char*>(cr) - line.data()));
   }
-  if (const std::size_t bad = first_bad_utf8(line); bad != std::string_view::npos) {
+  if (const std::size_t bad = json::first_invalid_utf8(line); bad != std::string_view::npos) {
     return at_column(m::kNotUtf8, bad);
   }
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/fill_message.h"
+#include "json/byte_scan.h"
 #include "json/json_error.h"
 #include "json/reader.h"
 #include "orvex_audit/tool_texts.h"
@@ -18,7 +19,7 @@ int next_byte(const json::Reader& reader) { return reader.at_end() ? -1 : reader
 
 // JSON whitespace; a line never holds a line feed or carriage return here,
 // but the test stays the reader's own.
-bool is_whitespace(int byte) { return byte == ' ' || byte == '\t' || byte == '\n' || byte == '\r'; }
+bool is_whitespace(int byte) { return byte >= 0 && json::is_json_whitespace(static_cast<unsigned char>(byte)); }
 
 Failure not_json(std::string_view line, const json::JsonError& error) {
   const json::TextPosition position = json::position_of(line, error.offset);

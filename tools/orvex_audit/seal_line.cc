@@ -11,7 +11,6 @@
 #include "json/reader.h"
 #include "json/utf8.h"
 #include "json/writer.h"
-#include "orvex_audit/hex_digits.h"
 #include "orvex_audit/seal_texts.h"
 #include "orvex_audit/tool_texts.h"
 

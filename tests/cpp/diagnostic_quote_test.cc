@@ -1,4 +1,4 @@
-#include "json/quoted_text.h"
+#include "json/diagnostic_quote.h"
 
 #include <gtest/gtest.h>
 
@@ -15,13 +15,13 @@ using namespace std::string_view_literals;
 
 std::string quoted(std::string_view text) {
   std::string out;
-  append_quoted_text(text, out);
+  append_diagnostic_string(text, out);
   return out;
 }
 
 std::string char_literal(std::uint32_t code_point) {
   std::string out;
-  append_char_literal(code_point, out);
+  append_diagnostic_char(code_point, out);
   return out;
 }
 
@@ -34,7 +34,7 @@ void expect_all(std::initializer_list<Case> cases) {
   for (const Case& c : cases) EXPECT_EQ(quoted(c.input), c.expected) << "input " << c.input;
 }
 
-TEST(QuotedText, PlainAscii) {
+TEST(DiagnosticQuote, PlainAscii) {
   expect_all({
       {""sv, R"("")"sv},
       {"abc"sv, R"("abc")"sv},
@@ -43,7 +43,7 @@ TEST(QuotedText, PlainAscii) {
   });
 }
 
-TEST(QuotedText, ShortEscapes) {
+TEST(DiagnosticQuote, ShortEscapes) {
   expect_all({
       {"\0"sv, R"("\0")"sv},
       {"a\0b"sv, R"("a\0b")"sv},
@@ -54,7 +54,7 @@ TEST(QuotedText, ShortEscapes) {
   });
 }
 
-TEST(QuotedText, NonPrintableAsHexEscape) {
+TEST(DiagnosticQuote, NonPrintableAsHexEscape) {
   expect_all({
       {"\x07"sv, R"("\u{7}")"sv},
       {"\x1b"sv, R"("\u{1b}")"sv},
@@ -75,7 +75,7 @@ TEST(QuotedText, NonPrintableAsHexEscape) {
   });
 }
 
-TEST(QuotedText, GraphemeExtendAsHexEscape) {
+TEST(DiagnosticQuote, GraphemeExtendAsHexEscape) {
   expect_all({
       {"\xcc\x81"sv, R"("\u{301}")"sv},
       {"e\xcc\x81"sv, R"("e\u{301}")"sv},
@@ -85,7 +85,7 @@ TEST(QuotedText, GraphemeExtendAsHexEscape) {
   });
 }
 
-TEST(QuotedText, PrintableCharactersUnchanged) {
+TEST(DiagnosticQuote, PrintableCharactersUnchanged) {
   expect_all({
       {"\xc3\xa9"sv, "\"\xc3\xa9\""sv},                   // precomposed é
       {"\xc3\xbf"sv, "\"\xc3\xbf\""sv},                   // ÿ
@@ -97,7 +97,7 @@ TEST(QuotedText, PrintableCharactersUnchanged) {
   });
 }
 
-TEST(QuotedText, InvalidBytesEscapedOneByOne) {
+TEST(DiagnosticQuote, InvalidBytesEscapedOneByOne) {
   expect_all({
       {"\xff"sv, R"("\u{ff}")"sv},
       {"a\x80z"sv, R"("a\u{80}z")"sv},
@@ -112,16 +112,16 @@ TEST(QuotedText, InvalidBytesEscapedOneByOne) {
   });
 }
 
-TEST(QuotedText, NeverReadsPastTheView) {
+TEST(DiagnosticQuote, NeverReadsPastTheView) {
   // The view ends inside a sequence whose remaining bytes follow in memory.
   const char bytes[] = "\xe2\x82\xac";
   EXPECT_EQ(quoted(std::string_view(bytes, 2)), R"("\u{e2}\u{82}")");
   EXPECT_EQ(quoted(std::string_view(bytes, 3)), "\"\xe2\x82\xac\"");
 }
 
-TEST(QuotedText, AppendsToExistingText) {
+TEST(DiagnosticQuote, AppendsToExistingText) {
   std::string out = "invalid type: string ";
-  append_quoted_text("x", out);
+  append_diagnostic_string("x", out);
   EXPECT_EQ(out, R"(invalid type: string "x")");
 }
 

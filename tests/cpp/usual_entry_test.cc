@@ -1,8 +1,8 @@
-// The plain manifest entry against the general reader: its own reading of
+// The usual spelling of a manifest entry against the general reader: its own reading of
 // the usual number spelling gives the reader's double bit for bit, at every
 // length around its limits, and anything else is declined or handed to the
 // reader's own number procedure.
-#include "documents/plain_entry.h"
+#include "documents/usual_entry.h"
 
 #include <gtest/gtest.h>
 
@@ -62,12 +62,12 @@ std::vector<std::string> number_texts() {
   return texts;
 }
 
-// The usual spelling reads on the plain path, bit for bit as the reader.
-TEST(PlainNumber, MatchesTheReaderBitForBit) {
+// The usual spelling reads on the entry's own path, bit for bit as the reader.
+TEST(UsualNumber, MatchesTheReaderBitForBit) {
   for (const std::string& text : number_texts()) {
     const GeneralNumber expected = general_number(text);
     double value = 0.0;
-    const char* after = plain_entry_detail::plain_number(text.data(), text.data() + text.size(), value);
+    const char* after = usual_entry_detail::usual_number(text.data(), text.data() + text.size(), value);
     if (after == nullptr) continue;  // declined: the reader reads it
     ASSERT_TRUE(expected.ok) << text;
     EXPECT_EQ(static_cast<std::size_t>(after - text.data()), expected.length) << text;
@@ -75,25 +75,25 @@ TEST(PlainNumber, MatchesTheReaderBitForBit) {
   }
 }
 
-// What generated manifests hold is taken by the plain path itself.
-TEST(PlainNumber, TakesTheUsualSpellings) {
+// What generated manifests hold is taken by the entry's own path.
+TEST(UsualNumber, TakesTheUsualSpellings) {
   for (const char* text : {"0.151309740830805", "83.04", "-7.5", "0", "-0", "12", "0.0000123", "1234567890123456789",
                            "-0.1234567890123456789"}) {
     double value = 0.0;
     const std::string t = text;
-    EXPECT_NE(plain_entry_detail::plain_number(t.data(), t.data() + t.size(), value), nullptr) << text;
+    EXPECT_NE(usual_entry_detail::usual_number(t.data(), t.data() + t.size(), value), nullptr) << text;
   }
   for (const char* text : {"1e5", "01", "1.", "-", "12345678901234567890", "0.12345678901234567890", "1.5E3"}) {
     double value = 0.0;
     const std::string t = text;
-    EXPECT_EQ(plain_entry_detail::plain_number(t.data(), t.data() + t.size(), value), nullptr) << text;
+    EXPECT_EQ(usual_entry_detail::usual_number(t.data(), t.data() + t.size(), value), nullptr) << text;
   }
 }
 
 // Whole entries: every number the reader reads, the entry reads with the
-// same value (on the plain path or through the reader); every one it
+// same value (on its own path or through the reader); every one it
 // refuses, the entry declines with the cursor where it was.
-TEST(PlainEntry, NumbersAsTheReaderReadsThem) {
+TEST(UsualEntry, NumbersAsTheReaderReadsThem) {
   for (const std::string& number : number_texts()) {
     for (const std::string& text : {"{\"Name\": \"n\", \"Weight\": " + number + "}]",
                                     "{\"Weight\":" + number + ",\"Name\":\"n\"}]"}) {
@@ -101,7 +101,7 @@ TEST(PlainEntry, NumbersAsTheReaderReadsThem) {
       json::Reader r(text);
       std::string_view name;
       double value = 0.0;
-      const bool read = read_plain_entry(r, "Name", "Weight", name, value);
+      const bool read = UsualEntry::read(r, "Name", "Weight", name, value);
       if (!expected.ok || expected.length != number.size()) {
         EXPECT_FALSE(read) << text;
         EXPECT_EQ(r.offset(), 0u) << text;
@@ -120,12 +120,12 @@ void expect_declined(const char* text) {
   json::Reader r(text);
   std::string_view name;
   double value = 0.0;
-  EXPECT_FALSE(read_plain_entry(r, "Name", "Weight", name, value)) << text;
+  EXPECT_FALSE(UsualEntry::read(r, "Name", "Weight", name, value)) << text;
   EXPECT_EQ(r.offset(), 0u) << text;
 }
 
 // Field names are matched exactly, once each.
-TEST(PlainEntry, DeclinesOtherFieldNames) {
+TEST(UsualEntry, DeclinesOtherFieldNames) {
   for (const char* text : {R"({"Nam": "n", "Weight": 1})", R"({"Names": "n", "Weight": 1})",
                            R"({"N\u0061me": "n", "Weight": 1})", R"({"Name": "n", "Name": 1})",
                            R"({"Name": "a", "Name": "b"})", R"({"Name_:"n", "Weight": 1})",
@@ -138,7 +138,7 @@ TEST(PlainEntry, DeclinesOtherFieldNames) {
 
 // Every byte between the fields is checked: a wrong bracket, separator or
 // end is declined, so that the general reader reports it.
-TEST(PlainEntry, DeclinesWrongPunctuation) {
+TEST(UsualEntry, DeclinesWrongPunctuation) {
   for (const char* text : {R"(["Name": "n", "Weight": 1}])", R"({"Name": "n" "Weight": 1}])",
                            R"({"Name": "n"; "Weight": 1}])", R"({"Name" "n", "Weight": 1}])",
                            R"({"Name"= "n", "Weight": 1}])", R"({"Weight"= 1, "Name": "n"}])",
@@ -151,7 +151,7 @@ TEST(PlainEntry, DeclinesWrongPunctuation) {
     json::Reader r(text);
     std::string_view name;
     double value = 0.0;
-    EXPECT_TRUE(read_plain_entry(r, "Name", "Weight", name, value)) << text;
+    EXPECT_TRUE(UsualEntry::read(r, "Name", "Weight", name, value)) << text;
     EXPECT_EQ(name, "n");
     EXPECT_EQ(value, 1.0);
     EXPECT_EQ(r.offset(), std::strlen(text) - 1) << text;

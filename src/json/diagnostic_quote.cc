@@ -1,4 +1,4 @@
-#include "json/quoted_text.h"
+#include "json/diagnostic_quote.h"
 
 #include <charconv>
 #include <cstddef>
@@ -61,7 +61,7 @@ bool is_plain_ascii(unsigned char byte) {
 
 }  // namespace
 
-void append_quoted_text(std::string_view utf8, std::string& out) {
+void append_diagnostic_string(std::string_view utf8, std::string& out) {
   out += kDoubleQuote;
   std::size_t at = 0;
   while (at < utf8.size()) {
@@ -87,7 +87,7 @@ void append_quoted_text(std::string_view utf8, std::string& out) {
   out += kDoubleQuote;
 }
 
-void append_char_literal(std::uint32_t code_point, std::string& out) {
+void append_diagnostic_char(std::uint32_t code_point, std::string& out) {
   out += kSingleQuote;
   append_escaped_char(static_cast<char32_t>(code_point), kSingleQuote, out);
   out += kSingleQuote;

@@ -1,4 +1,4 @@
-#include "documents/validation_documents.h"
+#include "documents/intent_action_state.h"
 
 #include <limits>
 

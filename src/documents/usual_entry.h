@@ -1,4 +1,4 @@
-// The common spelling of a manifest entry, read without the general struct
+// The usual spelling of a manifest entry, read without the general struct
 // machinery: {"<name field>": "<name>", "<number field>": <number>} with
 // the two fields in either order, field names and name without escapes,
 // and any JSON whitespace. It is most of what a large manifest holds.
@@ -20,13 +20,13 @@
 #include "json/reader.h"
 
 namespace orvex::documents {
-namespace plain_entry_detail {
+namespace usual_entry_detail {
 
 // A string without escapes at p (opening quote): its content and the byte
 // after its closing quote, or nullptr.
-inline const char* plain_string(const char* p, const char* end, std::string_view& content) {
+inline const char* unescaped_string(const char* p, const char* end, std::string_view& content) {
   if (p == end || *p != '"') return nullptr;
-  const char* after = json::plain_string_end(p, end);
+  const char* after = json::unescaped_string_end(p, end);
   if (after != nullptr) content = std::string_view(p + 1, static_cast<std::size_t>(after - p - 2));
   return after;
 }
@@ -69,20 +69,20 @@ inline const char* take_digits(const char* p, const char* end, std::uint64_t& si
   return p;
 }
 
-// The common spelling of a number, -?(0|[1-9][0-9]*)(\.[0-9]+)? with no
-// exponent after it and at most kPlainDigits digits (a lone leading zero
+// The usual spelling of a number, -?(0|[1-9][0-9]*)(\.[0-9]+)? with no
+// exponent after it and at most kUsualDigits digits (a lone leading zero
 // not counted): its value computed exactly as the reader computes it (the
 // digits as one integer, converted to the nearest double, then divided by
 // the power of ten of the fraction's length), and the byte after it; or
 // nullptr. With so few digits the reader takes every one of them into its
 // integer, so the two cannot differ; the model test checks it.
-inline constexpr std::size_t kPlainDigits = 19;
+inline constexpr std::size_t kUsualDigits = 19;
 
-inline const char* plain_number(const char* p, const char* end, double& out) {
+inline const char* usual_number(const char* p, const char* end, double& out) {
   const bool negative = p != end && *p == '-';
   if (negative) ++p;
   if (p == end) return nullptr;
-  std::uint64_t significand = 0;  // wraps only past kPlainDigits, then declined
+  std::uint64_t significand = 0;  // wraps only past kUsualDigits, then declined
   // Counts as wide as the text: a number may be gigabytes of digits.
   std::size_t digits = 0;
   if (*p == '0') {
@@ -98,24 +98,32 @@ inline const char* plain_number(const char* p, const char* end, double& out) {
     p = take_digits(p, end, significand, fraction);
     if (fraction == 0) return nullptr;
   }
-  if (digits + fraction > kPlainDigits || (p != end && (*p == 'e' || *p == 'E'))) return nullptr;
+  if (digits + fraction > kUsualDigits || (p != end && (*p == 'e' || *p == 'E'))) return nullptr;
   double magnitude = static_cast<double>(significand);
   if (fraction > 0) magnitude /= json::kPow10[fraction];
   out = negative ? -magnitude : magnitude;
   return p;
 }
 
-}  // namespace plain_entry_detail
+}  // namespace usual_entry_detail
 
-// Reads the entry at the cursor (whitespace before it not yet skipped) into
-// name and number and returns true, or returns false with the cursor
-// unchanged. The entry's nesting is not counted: an entry sits at a fixed
-// depth of three, far inside the budget, and holds nothing nested.
-inline bool read_plain_entry(json::Reader& r, std::string_view name_field, std::string_view number_field,
+// Reads the entry at the reader's cursor: the one decoder that scans the
+// text by address and hands the reader back the place where it ends.
+class UsualEntry {
+ public:
+  // Reads the entry at the cursor (whitespace before it skipped or not)
+  // into name and number and returns true, or returns false with the cursor
+  // unchanged. The entry's nesting is not counted: an entry sits at a fixed
+  // depth of three, far inside the budget, and holds nothing nested.
+  static bool read(json::Reader& r, std::string_view name_field, std::string_view number_field,
+                   std::string_view& name, double& number);
+};
+
+inline bool UsualEntry::read(json::Reader& r, std::string_view name_field, std::string_view number_field,
                              std::string_view& name, double& number) {
-  namespace d = plain_entry_detail;
-  const char* const start = r.cursor();
-  const char* const end = r.end();
+  namespace d = usual_entry_detail;
+  const char* const start = r.cur_;
+  const char* const end = r.end_;
   const char* p = json::skip_json_whitespace(start, end);
   if (p == end || *p != '{') return false;
   ++p;
@@ -135,18 +143,18 @@ inline bool read_plain_entry(json::Reader& r, std::string_view name_field, std::
     if (p == end || *p != ':') return false;
     p = json::skip_json_whitespace(p + 1, end);
     if (is_name) {
-      p = d::plain_string(p, end, name);
+      p = d::unescaped_string(p, end, name);
       if (p == nullptr) return false;
       have_name = true;
     } else {
-      const char* after_number = d::plain_number(p, end, number);
+      const char* after_number = d::usual_number(p, end, number);
       if (after_number == nullptr) {  // an exponent, many digits, or no number
         if (p == end || (*p != '-' && !d::is_digit(*p))) return false;
-        r.set_cursor(p);
+        r.cur_ = p;
         json::Number value;
         const bool read = r.read_number(value);
-        after_number = r.cursor();
-        r.set_cursor(start);
+        after_number = r.cur_;
+        r.cur_ = start;
         if (!read) return false;
         number = value.to_double();
       }
@@ -156,7 +164,7 @@ inline bool read_plain_entry(json::Reader& r, std::string_view name_field, std::
     p = json::skip_json_whitespace(p, end);
   }
   if (p == end || *p != '}') return false;
-  r.set_cursor(p + 1);
+  r.cur_ = p + 1;
   return true;
 }
 
