@@ -143,6 +143,13 @@ TEST_F(SeedEnvironment, FirstBadCharacterIsNamedWithItsByteIndex) {
           // Non-ASCII text shows its first UTF-8 byte as U+0000..U+00FF.
           {"\xc3\xa9" + kDigits62, bad("'\xc3\x83'", 0)},                            // é -> Ã
           {seed.substr(0, 20) + "\xc2\x85" + seed.substr(22), bad("'\xc3\x82'", 20)},  // NEL inside
+          // The neighbours of the digit and letter ranges, in either case.
+          {"/" + seed.substr(1), bad("'/'", 0)},
+          {seed.substr(0, 1) + ":" + seed.substr(2), bad("':'", 1)},
+          {"@" + seed.substr(1), bad("'@'", 0)},
+          {"G" + seed.substr(1), bad("'G'", 0)},
+          {"`" + seed.substr(1), bad("'`'", 0)},
+          {seed.substr(0, 63) + "\x5b", bad("'['", 63)},
           // Bad characters are found before the length is judged.
           {seed + "0z", bad("'z'", 65)},
           {"z0", bad("'z'", 0)},
@@ -174,6 +181,7 @@ TEST_F(SeedEnvironment, WhiteSpaceAtBothEndsIsTrimmed) {
           {"\xe1\x9a\x80" + seed + "\xe2\x80\x8a", kOk},      // U+1680, U+200A
           {"\xe2\x80\xa8\xe2\x80\xa9" + seed + "\xe2\x80\xaf", kOk},  // U+2028, U+2029, U+202F
           {"\xe2\x81\x9f" + seed + "\xe3\x80\x80", kOk},      // U+205F, U+3000
+          {"\xe2\x80\x80\x09" + seed + "\x0d\xe2\x80\x88", kOk},  // U+2000, U+0009 .. U+000D, U+2008
           // U+200B is not white space, so its first byte is a bad character.
           {"\xe2\x80\x8b" + seed.substr(0, 61), bad("'\xc3\xa2'", 0)},
       });

@@ -39,6 +39,9 @@ TEST(FixedDecimal, PlainValues) {
       {1e-6, "0.000001"},      {1e15, "1000000000000000.000000"},
       {1e21, "1000000000000000000000.000000"},
       {4503599627370495.5, "4503599627370495.500000"},
+      // Around the whole parts written as one digit, a pair, and in full.
+      {9.5, "9.500000"},       {10.5, "10.500000"},         {99.75, "99.750000"},
+      {100.25, "100.250000"},  {18446744073709549568.0, "18446744073709549568.000000"},
   };
   expect_all(cases, std::size(cases));
 }
@@ -123,6 +126,28 @@ TEST(FixedDecimal, MatchesPrintfOnRandomDoubles) {
     if (!std::isfinite(x)) continue;
     std::snprintf(expected, sizeof expected, "%.6f", x);
     ASSERT_EQ(fixed(x), expected) << "bits " << std::hex << bits;
+  }
+}
+
+// Doubles m * 2^e whose value scaled by 10^6 leaves only a small remainder
+// modulo 2^128: exact 128-bit arithmetic admitted beyond its range would
+// write that remainder. Every exponent where such a mantissa exists.
+TEST(FixedDecimal, MatchesPrintfWhereTheScaledValueWouldWrap128Bits) {
+  constexpr unsigned __int128 kMicrosFactor = 15625;  // 10^6 = 15625 * 2^6
+  char expected[400];
+  for (int e = 0; e <= 121; ++e) {
+    const int modulus_bits = 122 - e;  // m * 15625 * 2^(e+6) wraps at 2^128
+    if (modulus_bits > 66) continue;  // m * 15625 < 2^67: no wrap
+    const unsigned __int128 modulus = static_cast<unsigned __int128>(1) << modulus_bits;
+    // The first few multiples k * 2^modulus_bits that a mantissa times 15625 can reach.
+    const unsigned __int128 first = ((static_cast<unsigned __int128>(1) << 52) * kMicrosFactor + modulus - 1) / modulus;
+    for (unsigned __int128 k = first; k < first + 8; ++k) {
+      const unsigned __int128 m = (k * modulus + kMicrosFactor - 1) / kMicrosFactor;
+      if (m < (std::uint64_t{1} << 52) || m >= (std::uint64_t{1} << 53)) continue;
+      const double x = std::ldexp(static_cast<double>(static_cast<std::uint64_t>(m)), e);
+      std::snprintf(expected, sizeof expected, "%.6f", x);
+      ASSERT_EQ(fixed(x), expected) << "mantissa " << static_cast<std::uint64_t>(m) << " exponent " << e;
+    }
   }
 }
 

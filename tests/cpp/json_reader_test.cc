@@ -60,6 +60,8 @@ TEST(JsonReader, SyntaxErrorsWithPositions) {
       {"+1", "expected value at line 1 column 1"},
       {"1e309", "number out of range at line 1 column 5"},
       {"[1e2147483648]", "number out of range at line 1 column 13"},
+      {"1e2147483647", "number out of range at line 1 column 12"},
+      {"1e21474836470", "number out of range at line 1 column 13"},
       {"\"abc", "EOF while parsing a string at line 1 column 4"},
       {"\"a\nb\"", "control character (\\u0000-\\u001F) found while parsing a string at line 2 column 0"},
       {"\"\x01\"", "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 2"},
@@ -99,10 +101,36 @@ TEST(JsonReader, NumberKindsAndValues) {
       {"0e999999999999", "ok 0.0"},
       {"1e-2147483649", "ok 0.0"},
       {"-1e99999999999", "number out of range at line 1 column 13"},
+      // An exponent too long to hold makes a zero that keeps its sign.
+      {"-1e-99999999999", "ok -0.0"},
+      {"-0e99999999999", "ok -0.0"},
+      {"-0.5e-2147483648", "ok -0.0"},
       {"1.7976931348623157e308", "ok 1.7976931348623157e+308"},
       {"123456789012345678901234567890", "ok 1.2345678901234568e+29"},
       // Fraction digits beyond 64 bits of significand are dropped.
       {"0.123456789012345678901234567890", "ok 0.12345678901234568"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(read_outcome(c.text), c.expected) << "text: " << c.text;
+}
+
+// Hex digits and surrogates at both ends of their ranges, and keys with an
+// escape or a control character, which reading a key in place must leave to
+// the full string reading.
+TEST(JsonReader, EscapesAndKeysAtTheirBounds) {
+  const Case cases[] = {
+      {R"("\u00fF\u00Af\u0009\u0020")", "ok \"\xC3\xBF\xC2\xAF\\t \""},
+      {R"("\ud800\udc00\ud800\udfff\udbff\udfff")", "ok \"\xF0\x90\x80\x80\xF0\x90\x8F\xBF\xF4\x8F\xBF\xBF\""},
+      {R"("\udbff\ue000")", "lone leading surrogate in hex escape at line 1 column 13"},
+      {R"("\udbff\udbff")", "lone leading surrogate in hex escape at line 1 column 13"},
+      {R"("\ue000")", "ok \"\xEE\x80\x80\""},
+      {R"("\u123)", "EOF while parsing a string at line 1 column 6"},
+      {R"("\u123")", "invalid escape at line 1 column 7"},
+      {R"({"a\"b":1})", R"(ok {"a\"b":1})"},
+      {R"({"a\u0062":1})", R"(ok {"ab":1})"},
+      {R"({"a\\":1})", R"(ok {"a\\":1})"},
+      {"{\"a\x01\":1}", "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 4"},
+      {"{\"abcdefghijklmnopqrstuvwxyz\x1f\":1}",
+       "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 29"},
   };
   for (const Case& c : cases) EXPECT_EQ(read_outcome(c.text), c.expected) << "text: " << c.text;
 }
@@ -154,6 +182,23 @@ TEST(SkippedValues, RelaxedRules) {
       {"@", "expected value at line 1 column 9"},
   };
   for (const Case& c : cases) EXPECT_EQ(state_outcome(c.text), c.expected) << "value: " << c.text;
+  // A NUL after a backslash is no escape, whether the string is skipped or read.
+  EXPECT_EQ(state_outcome(std::string("\"\\\0\"", 4)), "invalid escape at line 1 column 11");
+  EXPECT_EQ(read_outcome(std::string("\"\\\0\"", 4)), "invalid escape at line 1 column 3");
+}
+
+// A document's member names are read in place when they hold no escape;
+// one with an escape or a control character is read in full instead.
+TEST(DocumentKeys, EscapesAndControlsAreReadInFull) {
+  const auto outcome = [](const std::string& text) {
+    Result<documents::State> r = documents::decode_state(text);
+    return r.ok() ? std::string("ok") : r.failure().message;
+  };
+  EXPECT_EQ(outcome(R"({"v\u0061lues":{}})"), "ok");
+  EXPECT_EQ(outcome(R"({"sk\"ip":1,"values":{}})"), "ok");
+  EXPECT_EQ(outcome(R"({"skip\\":1,"values":{}})"), "ok");
+  EXPECT_EQ(outcome("{\"va\x01lues\":{}}"),
+            "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 5");
 }
 
 TEST(SkippedValues, NoNestingLimitAndNoRecursion) {

@@ -190,5 +190,36 @@ TEST(NameOrder, WorkingSpaceReusedAcrossSizes) {
   }
 }
 
+// In a manifest the names are seen in place inside its text, so the byte
+// after a name is the text's next byte (a closing quote), not a zero as in
+// a std::string of its own: the sort must never look past a name's end.
+TEST(NameOrder, NamesSeenInsideOneText) {
+  NameOrder order;
+  std::mt19937 random(5);
+  for (std::size_t size : threshold_sizes()) {
+    // Each name is followed by a byte above every byte the names hold, so
+    // a name read one byte too far sorts after its longer neighbours.
+    std::string text;
+    std::vector<std::pair<std::size_t, std::size_t>> spans;
+    for (std::size_t i = 0; i < size; ++i) {
+      std::string name(random() % 11, 'a');
+      for (char& c : name) c = static_cast<char>('a' + random() % 3);
+      spans.push_back({text.size(), name.size()});
+      text += name;
+      text += '\xff';
+    }
+    std::vector<std::string> names;
+    std::vector<Named> entries;
+    for (const auto& [at, length] : spans) {
+      names.push_back(text.substr(at, length));
+      entries.push_back({std::string_view(text).substr(at, length), 0.0});
+    }
+    order.sort(NameColumn::of(entries, &Named::name));
+    const std::vector<std::size_t> expected = plain_stable_order(names);
+    ASSERT_EQ(order.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) ASSERT_EQ(order[i], expected[i]) << size << " names, at " << i;
+  }
+}
+
 }  // namespace
 }  // namespace orvex::fingerprint

@@ -152,7 +152,7 @@ void expect_same_number(const std::string& text, const Number& got, const Model&
 
 TEST(NumberModel, RunsAroundEightAndTwentyDigits) {
   std::mt19937_64 rng(20261208);
-  const int lengths[] = {1, 2, 7, 8, 9, 15, 16, 17, 18, 19, 20, 21, 24, 25, 30};
+  const int lengths[] = {1, 2, 7, 8, 9, 11, 12, 13, 15, 16, 17, 18, 19, 20, 21, 24, 25, 30};
   for (int whole : lengths) {
     for (int fraction : {0, 1, 7, 8, 9, 11, 16, 17, 18, 19, 20, 27}) {
       for (int trial = 0; trial < 20; ++trial) {
@@ -172,6 +172,9 @@ TEST(NumberModel, EdgesOfTheSixtyFourBitSignificand) {
       "-9223372036854775808",  "-9223372036854775809",  "1844674407370955161.5", "1844674407370955161.6",
       "0.18446744073709551615", "0.18446744073709551616", "0.000000000000000000000000123",
       "12345678.12345678",     "1234567812345678.1234", "0.12345678a",          "12345678",
+      // Twelve and eleven integer digits leave the fraction seven and eight
+      // digits of room in 64 bits: the word step may take eight only in the second.
+      "999999999999.99999999", "99999999999.999999999",
       "0.99999999999999999999999", "1e308",             "1e309",                "0.0000000001e-310",
   };
   for (const char* text : texts) {

@@ -115,17 +115,46 @@ TEST(UsualEntry, NumbersAsTheReaderReadsThem) {
   }
 }
 
+// The entry is declined, with the cursor where it was.
+void expect_declined(const char* text) {
+  json::Reader r(text);
+  std::string_view name;
+  double value = 0.0;
+  EXPECT_FALSE(UsualEntry::read(r, "Name", "Weight", name, value)) << text;
+  EXPECT_EQ(r.offset(), 0u) << text;
+}
+
 // Field names are matched exactly, once each.
 TEST(UsualEntry, DeclinesOtherFieldNames) {
   for (const char* text : {R"({"Nam": "n", "Weight": 1})", R"({"Names": "n", "Weight": 1})",
                            R"({"N\u0061me": "n", "Weight": 1})", R"({"Name": "n", "Name": 1})",
+                           R"({"Name": "a", "Name": "b"})", R"({"Name_:"n", "Weight": 1})",
+                           R"({"Weight_:1, "Name": "n"})",
                            R"({"Weight": 1, "Weight": 2})", R"({"name": "n", "Weight": 1})", R"({"Name)",
                            R"({"Name": "n", "Weight": 1, "X": 2})"}) {
+    expect_declined(text);
+  }
+}
+
+// Every byte between the fields is checked: a wrong bracket, separator or
+// end is declined, so that the general reader reports it.
+TEST(UsualEntry, DeclinesWrongPunctuation) {
+  for (const char* text : {R"(["Name": "n", "Weight": 1}])", R"({"Name": "n" "Weight": 1}])",
+                           R"({"Name": "n"; "Weight": 1}])", R"({"Name" "n", "Weight": 1}])",
+                           R"({"Name"= "n", "Weight": 1}])", R"({"Weight"= 1, "Name": "n"}])",
+                           R"({"Name": "n", "Weight": 1])", R"({"Name": "n", "Weight": 1,}])",
+                           R"({"Name": "n", "Weight": 1 "X"}])", R"( {"Name": n, "Weight": 1}])"}) {
+    expect_declined(text);
+  }
+  // The same entries spelled right are taken, whitespace anywhere between.
+  for (const char* text : {R"({"Name": "n", "Weight": 1}])", "{\t\"Weight\"\n:\r1 ,\"Name\" : \"n\" }]"}) {
     json::Reader r(text);
     std::string_view name;
     double value = 0.0;
-    EXPECT_FALSE(UsualEntry::read(r, "Name", "Weight", name, value)) << text;
-    EXPECT_EQ(r.offset(), 0u) << text;
+    EXPECT_TRUE(UsualEntry::read(r, "Name", "Weight", name, value)) << text;
+    EXPECT_EQ(name, "n");
+    EXPECT_EQ(value, 1.0);
+    EXPECT_EQ(r.offset(), std::strlen(text) - 1) << text;
   }
 }
 
