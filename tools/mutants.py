@@ -273,7 +273,7 @@ def quick_look(m: Mutant | None, group: str, build: str, timeout: float) -> tupl
             return ("does not compile", output.strip().splitlines()[-1]) if was_changed else ("", "")
         files.append(str(obj))
     binary = objects / "tests"
-    status, _ = run(["nice", "-n", "10", "g++", "-o", str(binary), *files, str(Path(build) / "liborvex_plain.a"),
+    status, _ = run(["nice", "-n", "10", "g++", "-o", str(binary), *files, str(Path(build) / "liborvex_engine.a"),
                      "-lgtest", "-lgtest_main", "-lsodium", "-pthread"], 900)
     if status != 0:
         return "", ""
