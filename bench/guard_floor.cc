@@ -13,7 +13,7 @@
 //                   in one write, to price the second system call.
 //   --checked-open  open and write as the guard does, to price what keeps a
 //                   FIFO from blocking and a record whole after a partial
-//                   line: read access, O_NONBLOCK and fstat on opening,
+//                   line: read access, O_NONBLOCK and the end found on opening,
 //                   pread of the last byte before the write.
 //   --io-only       skip the key and the signature: time the file work alone,
 //                   so that what --checked-open adds stands out of the noise.
@@ -176,18 +176,23 @@ void write_all(int fd, std::string_view bytes) {
 }
 
 // The guard's open of a regular file it owns: with read access, without
-// waiting and without an access time update, the file's type and its last
-// byte looked at. The floor itself opens
-// write-only. The last byte is always a line feed here (or there is none),
+// waiting and without an access time update, the file's end and its last
+// byte looked at. The floor itself opens write-only. The last byte is always a line feed here (or there is none),
 // so the guard's second look, after the write, never happens.
 int checked_open() {
   const int fd =
       ::open(kLogFileName, O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOATIME, kCreateMode);
   if (fd < 0) return fd;
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) std::abort();
+  // The end of a log with records in it, as the guard finds it; only a new
+  // log's empty end is looked at again with fstat.
+  off_t end = ::lseek(fd, 0, SEEK_END);
+  if (end <= 0) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) std::abort();
+    end = info.st_size;
+  }
   char last = '\n';
-  if (info.st_size > 0 && ::pread(fd, &last, 1, info.st_size - 1) == 1 && last != '\n') std::abort();
+  if (end > 0 && ::pread(fd, &last, 1, end - 1) == 1 && last != '\n') std::abort();
   return fd;
 }
 
