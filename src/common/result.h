@@ -25,7 +25,7 @@ struct Failure {
 struct Unit {};
 
 // A value of type T or one failure of type E; never both, never neither.
-// The plain code fails with a Failure; the module boundary uses the same
+// The engine fails with a Failure; the module boundary uses the same
 // template with the exception it will raise as E.
 template <class T, class E = Failure>
 class [[nodiscard]] Result {

@@ -20,7 +20,7 @@ class PendingError {
   // An internal abort carrying `message`; raised as PanicException.
   static PendingError abort(std::string message);
 
-  // The exception that a failure of the plain code becomes: an ordinary
+  // The exception that a failure of the engine becomes: an ordinary
   // failure a ValueError with exactly its message as the single argument, an
   // abort a PanicException with its text.
   static PendingError from_failure(Failure failure);
