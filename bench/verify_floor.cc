@@ -28,7 +28,6 @@
 #include "audit/record_text.h"
 #include "audit/signing_key.h"
 #include "audit/timestamp.h"
-#include "common/hex.h"
 #include "json/reader.h"
 #include "json/writer.h"
 
@@ -51,7 +50,6 @@ double cpu_seconds() {
 
 int generate(long count, const char* path) {
   const orvex::audit::AuditKeyPair key = orvex::audit::AuditKeyPair::from_seed(kSeed);
-  const std::string key_hex = orvex::lowercase_hex(key.public_key());
   orvex::documents::Intent intent{"intent-42", "Restock office supplies", "strict", "1.2", {}};
   std::FILE* out = std::fopen(path, "wb");
   if (out == nullptr) return 2;
@@ -67,9 +65,9 @@ int generate(long count, const char* path) {
         allowed ? orvex::Verdict::allow() : orvex::Verdict::deny("Constraint violation: amount <= Number(100)");
     // Distinct times, so that no two records are alike.
     const std::string timestamp = orvex::audit::format_rfc3339(1780000000 + n / 1000, (n % 1000) * 1000000 + 1);
-    const orvex::audit::RecordMembers members(intent, action, verdict, timestamp);
-    std::string line = members.record_text(key_hex, orvex::lowercase_hex(key.sign(members.signed_text())));
-    line.push_back('\n');
+    orvex::audit::RecordText text(intent, action, verdict, timestamp);
+    const orvex::audit::Signature signature = key.sign(text.signed_text());
+    const std::string_view line = text.line(key.public_key(), signature);
     std::fwrite(line.data(), 1, line.size(), out);
   }
   return std::fclose(out) == 0 ? 0 : 2;

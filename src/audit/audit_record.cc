@@ -1,13 +1,10 @@
 #include "audit/audit_record.h"
 
-#include <string>
-
 #include "audit/log_file.h"
 #include "audit/lost_record.h"
 #include "audit/record_text.h"
 #include "audit/signing_key.h"
 #include "audit/timestamp.h"
-#include "common/hex.h"
 
 namespace orvex::audit {
 
@@ -19,10 +16,9 @@ Result<Unit> append_audit_record(const documents::Intent& intent, const document
   if (!key.ok()) return std::move(key).failure();
   const AuditKeyPair& pair = key.value();
 
-  const RecordMembers members(intent, action, verdict, now_rfc3339());
-  const std::string public_key_hex = lowercase_hex(pair.public_key());
-  const std::string signature_hex = lowercase_hex(pair.sign(members.signed_text()));
-  const Result<Unit> appended = append_line(kLogFileName, members.record_text(public_key_hex, signature_hex));
+  RecordText text(intent, action, verdict, now_rfc3339());
+  const Signature signature = pair.sign(text.signed_text());
+  const Result<Unit> appended = append_line(kLogFileName, text.line(pair.public_key(), signature));
   // The decision stands whatever became of its record; the loss is told on
   // standard error rather than handed back, because the call's outcome must
   // not change with the state of the log.

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <string>
 #include <system_error>
 
 namespace orvex::audit {
@@ -173,19 +172,14 @@ Result<Unit> append_line(const char* path, std::string_view line) {
   if (log.fd < 0) return system_failure(errno);
   FileDescriptor file(log.fd);
 
-  std::string text;
-  text.reserve(line.size() + 1);
-  text.append(line);
-  text.push_back(kLineFeed);
-
   // A line feed at the end before the write settles it in the usual case;
   // anything else is looked at again after the write, where it is certain.
   const bool maybe_partial = log.regular_file && is_not_line_feed(file.get(), log.size - 1);
-  int write_error = write_all(file.get(), text);
+  int write_error = write_all(file.get(), line);
   // The torn line and this copy now end together in a line feed; a second
   // copy on a line of its own keeps the record whole and verifiable.
-  if (write_error == 0 && maybe_partial && continued_partial_line(file.get(), text.size())) {
-    write_error = write_all(file.get(), text);
+  if (write_error == 0 && maybe_partial && continued_partial_line(file.get(), line.size())) {
+    write_error = write_all(file.get(), line);
   }
   const int close_error = file.close();
   if (write_error != 0) return system_failure(write_error);

@@ -12,9 +12,11 @@ namespace orvex::audit {
 inline constexpr const char* kLogFileName = "orvex_audit.log";
 
 // Opens `path` for appending (created 0644 less the umask when absent, never
-// truncated) and writes `line` and a line feed in one write, so that
-// concurrent appenders never interleave inside a line; finishes a short
-// write with the rest, retries on EINTR, and closes the file.
+// truncated) and writes `line`, which ends in its line feed, in one write,
+// so that concurrent appenders never interleave inside a line; finishes a
+// short write with the rest, retries on EINTR, and closes the file. The
+// caller brings the line feed so that the line goes out as it was built,
+// without a copy.
 //
 // Never blocks on opening: a FIFO that nobody reads cannot be opened. A line
 // is never lost to a partial last line: when the line landed after one (an
@@ -24,6 +26,7 @@ inline constexpr const char* kLogFileName = "orvex_audit.log";
 // Returns the system's error text when the line, or the rest of it, did not
 // reach the file (it cannot be opened, a write or the close failed); what
 // reached the file stays there.
+// REQUIRES: line ends in '\n'.
 [[nodiscard]] Result<Unit> append_line(const char* path, std::string_view line);
 
 }  // namespace orvex::audit

@@ -1,5 +1,6 @@
 #include "audit/record_text.h"
 
+#include "common/hex.h"
 #include "json/writer.h"
 
 namespace orvex::audit {
@@ -8,8 +9,29 @@ namespace layout = record_layout;
 
 namespace {
 
-// Room for the punctuation and names of one member.
-constexpr std::size_t kMemberOverhead = 20;
+// Room for the signed values besides the intent's and the reason's text:
+// quotes, escapes and a small params object.
+constexpr std::size_t kValueSlack = 128;
+
+// `"name":`, and the comma before every member but the first, for each
+// signed member; the braces around them.
+constexpr std::size_t kSignedNamesSize = [] {
+  std::size_t size = 2;
+  for (std::size_t i = 0; i < layout::kSignedCount; ++i) size += layout::kNames[i].size() + 4;
+  return size;
+}();
+
+// A hex member of the record line: its comma, `"name":`, and the digits
+// between quotes.
+constexpr std::size_t hex_member_size(layout::Member member, std::size_t bytes) {
+  return 1 + layout::kNames[member].size() + 3 + 2 * bytes + 2;
+}
+
+// The record line holds the signed members with the same names, values and
+// punctuation as the signed text, only in another order; it is longer by
+// the key, the signature and the line feed, exactly this much.
+constexpr std::size_t kLineBeyondSignedText =
+    hex_member_size(layout::kPublicKey, kPublicKeyBytes) + hex_member_size(layout::kSignature, kSignatureBytes) + 1;
 
 // Member names need no escapes (the layout checks it), so they go out
 // without an escape scan.
@@ -19,106 +41,110 @@ void append_name(layout::Member member, std::string& out) {
   out += "\":";
 }
 
+// Hex digits need no escapes either.
+void append_hex_value(std::span<const std::uint8_t> bytes, std::string& out) {
+  out += '"';
+  append_lowercase_hex(bytes, out);
+  out += '"';
+}
+
+// Appends the compact value text of a signed member. The switch names every
+// member, so a member added to the layout is a compiler warning here until
+// the writer knows its value.
+void append_value(layout::Member member, const documents::Intent& intent, const documents::ProposedAction& action,
+                  const Verdict& verdict, std::string_view timestamp, std::string& out) {
+  switch (member) {
+    case layout::kTimestamp:
+      json::write_string(timestamp, out);
+      return;
+    case layout::kIntentId:
+      json::write_string(intent.id, out);
+      return;
+    case layout::kObjective:
+      json::write_string(intent.objective, out);
+      return;
+    case layout::kMode:
+      json::write_string(intent.mode, out);
+      return;
+    case layout::kVersion:
+      json::write_string(intent.version, out);
+      return;
+    case layout::kActionParams:
+      // params keeps its members in ascending key order at every depth, so
+      // it is written as it is held.
+      json::write_object(action.params, out);
+      return;
+    case layout::kResult:
+      json::write_string(verdict.allowed ? layout::kResultPass : layout::kResultFail, out);
+      return;
+    case layout::kReason:
+      if (verdict.allowed) {
+        out += "null";
+      } else {
+        json::write_string(verdict.reason, out);
+      }
+      return;
+    case layout::kPublicKey:
+    case layout::kSignature:
+    case layout::kMemberCount:
+      // Not signed: the key and the signature are known only once the
+      // signed text is.
+      return;
+  }
+}
+
 }  // namespace
 
-RecordMembers::RecordMembers(const documents::Intent& intent, const documents::ProposedAction& action,
-                             const Verdict& verdict, std::string_view timestamp) {
-  values_.reserve(timestamp.size() + intent.id.size() + intent.objective.size() + intent.mode.size() +
-                  intent.version.size() + verdict.reason.size() + 128);
-  // Written in the layout's order, each value's start marked before it. The
-  // switch names every member, so a member added to the layout is a compiler
-  // warning here until the writer knows its value.
-  for (std::size_t i = 0; i < layout::kSignedCount; ++i) {
-    starts_[i] = values_.size();
-    switch (static_cast<layout::Member>(i)) {
-      case layout::kTimestamp:
-        json::write_string(timestamp, values_);
-        break;
-      case layout::kIntentId:
-        json::write_string(intent.id, values_);
-        break;
-      case layout::kObjective:
-        json::write_string(intent.objective, values_);
-        break;
-      case layout::kMode:
-        json::write_string(intent.mode, values_);
-        break;
-      case layout::kVersion:
-        json::write_string(intent.version, values_);
-        break;
-      case layout::kActionParams:
-        // params keeps its members in ascending key order at every depth,
-        // so it is written as it is held.
-        json::write_object(action.params, values_);
-        break;
-      case layout::kResult:
-        json::write_string(verdict.allowed ? layout::kResultPass : layout::kResultFail, values_);
-        break;
-      case layout::kReason:
-        if (verdict.allowed) {
-          values_ += "null";
-        } else {
-          json::write_string(verdict.reason, values_);
-        }
-        break;
-      case layout::kPublicKey:
-      case layout::kSignature:
-      case layout::kMemberCount:
-        // Not signed: the key and the signature are known only once the
-        // signed text is.
-        break;
-    }
-  }
-  starts_[layout::kSignedCount] = values_.size();
-}
-
-std::string_view RecordMembers::value(layout::Member member) const {
-  return std::string_view(values_).substr(starts_[member], starts_[member + 1] - starts_[member]);
-}
-
-std::string RecordMembers::signed_text() const {
-  std::string out;
-  out.reserve(values_.size() + layout::kSignedCount * kMemberOverhead);
-  out += '{';
+RecordText::RecordText(const documents::Intent& intent, const documents::ProposedAction& action,
+                       const Verdict& verdict, std::string_view timestamp) {
+  const std::size_t signed_estimate = kSignedNamesSize + timestamp.size() + intent.id.size() +
+                                      intent.objective.size() + intent.mode.size() + intent.version.size() +
+                                      verdict.reason.size() + kValueSlack;
+  text_.reserve(2 * signed_estimate + kLineBeyondSignedText);
+  text_ += '{';
   for (const layout::Member member : layout::kSignedOrder) {
-    if (out.size() > 1) out += ',';
-    append_name(member, out);
-    out += value(member);
+    if (text_.size() > 1) text_ += ',';
+    append_name(member, text_);
+    const std::size_t start = text_.size();
+    append_value(member, intent, action, verdict, timestamp, text_);
+    values_[member] = Span{start, text_.size() - start};
   }
-  out += '}';
-  return out;
+  text_ += '}';
+  signed_size_ = text_.size();
 }
 
-std::string RecordMembers::record_text(std::string_view public_key_hex, std::string_view signature_hex) const {
-  std::string out;
-  out.reserve(values_.size() + public_key_hex.size() + signature_hex.size() +
-              layout::kMemberCount * kMemberOverhead);
-  out += '{';
+std::string_view RecordText::line(const PublicKey& public_key, const Signature& signature) {
+  text_.resize(signed_size_);
+  // Reserved before any value is copied, so the copies below read from a
+  // buffer that no longer moves.
+  text_.reserve(2 * signed_size_ + kLineBeyondSignedText);
+  text_ += '{';
   for (std::size_t i = 0; i < layout::kMemberCount; ++i) {
     const auto member = static_cast<layout::Member>(i);
-    if (i > 0) out += ',';
-    append_name(member, out);
+    if (i > 0) text_ += ',';
+    append_name(member, text_);
     if (member == layout::kPublicKey) {
-      json::write_string(public_key_hex, out);
+      append_hex_value(public_key, text_);
     } else if (member == layout::kSignature) {
-      json::write_string(signature_hex, out);
+      append_hex_value(signature, text_);
     } else {
-      out += value(member);
+      text_.append(text_.data() + values_[member].start, values_[member].size);
     }
   }
-  out += '}';
-  return out;
+  text_ += "}\n";
+  return std::string_view(text_).substr(signed_size_);
 }
 
 std::string build_signed_text(const documents::Intent& intent, const documents::ProposedAction& action,
                               const Verdict& verdict, std::string_view timestamp) {
-  return RecordMembers(intent, action, verdict, timestamp).signed_text();
+  return std::string(RecordText(intent, action, verdict, timestamp).signed_text());
 }
 
-std::string build_record_text(const documents::Intent& intent, const documents::ProposedAction& action,
-                              const Verdict& verdict, std::string_view timestamp, std::string_view public_key_hex,
-                              std::string_view signature_hex) {
-  return RecordMembers(intent, action, verdict, timestamp).record_text(public_key_hex, signature_hex);
+std::string build_record_line(const documents::Intent& intent, const documents::ProposedAction& action,
+                              const Verdict& verdict, std::string_view timestamp, const PublicKey& public_key,
+                              const Signature& signature) {
+  RecordText text(intent, action, verdict, timestamp);
+  return std::string(text.line(public_key, signature));
 }
 
 }  // namespace orvex::audit

@@ -32,6 +32,29 @@ constexpr char kRfcPublicKey[] = "d75a980182b10ab7d54bfed3c964073a0ee172f3daa623
 constexpr char kExampleTime[] = "2026-03-01T09:30:15.250+00:00";
 constexpr char kExampleReason[] = "Constraint violation: amount <= Number(100)";
 
+// A key and a signature whose bytes count up, and their hex as a reader
+// would write it: every byte in place, high digit first.
+PublicKey counting_key() {
+  PublicKey key{};
+  for (std::size_t i = 0; i < key.size(); ++i) key[i] = static_cast<std::uint8_t>(i);
+  return key;
+}
+Signature counting_signature() {
+  Signature signature{};
+  for (std::size_t i = 0; i < signature.size(); ++i) signature[i] = static_cast<std::uint8_t>(0xc0 + i);
+  return signature;
+}
+constexpr char kCountingKeyHex[] = "000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f";
+constexpr char kCountingSignatureHex[] =
+    "c0c1c2c3c4c5c6c7c8c9cacbcccdcecfd0d1d2d3d4d5d6d7d8d9dadbdcdddedfe0e1e2e3e4e5e6e7e8e9eaebecedeeeff0f1f2f3f4f5f6f7"
+    "f8f9fafbfcfdfeff";
+const std::string kCountingTail = std::string(R"(,"public_key":")") + kCountingKeyHex + R"(","signature":")" +
+                                  kCountingSignatureHex + "\"}\n";
+
+std::string counting_record_line(const Intent& intent, const ProposedAction& action, const Verdict& verdict) {
+  return build_record_line(intent, action, verdict, kExampleTime, counting_key(), counting_signature());
+}
+
 Intent example_intent() {
   Intent intent;
   intent.id = "intent-42";
@@ -90,13 +113,12 @@ TEST(AuditRecordText, WorkedExampleSignedText) {
 }
 
 TEST(AuditRecordText, WorkedExampleRecordLine) {
-  EXPECT_EQ(build_record_text(example_intent(), example_action(), Verdict::deny(kExampleReason), kExampleTime,
-                              "PUBLIC", "SIGNATURE"),
+  EXPECT_EQ(counting_record_line(example_intent(), example_action(), Verdict::deny(kExampleReason)),
             R"j({"timestamp":"2026-03-01T09:30:15.250+00:00","intent_id":"intent-42",)j"
             R"j("objective":"Restock office supplies","mode":"strict","version":"1.2",)j"
             R"j("action_params":{"amount":150,"meta":{"a":[true,null],"z":1},"vendor":"vendor-9"},)j"
-            R"j("result":"FAIL","reason":"Constraint violation: amount <= Number(100)",)j"
-            R"j("public_key":"PUBLIC","signature":"SIGNATURE"})j");
+            R"j("result":"FAIL","reason":"Constraint violation: amount <= Number(100)")j" +
+                kCountingTail);
 }
 
 TEST(AuditRecordText, AllowedVerdictGivesPassAndNullReason) {
@@ -104,10 +126,11 @@ TEST(AuditRecordText, AllowedVerdictGivesPassAndNullReason) {
   EXPECT_EQ(build_signed_text(example_intent(), empty, Verdict::allow(), kExampleTime),
             R"j({"action_params":{},"intent_id":"intent-42","mode":"strict","objective":"Restock office supplies",)j"
             R"j("reason":null,"result":"PASS","timestamp":"2026-03-01T09:30:15.250+00:00","version":"1.2"})j");
-  EXPECT_EQ(build_record_text(example_intent(), empty, Verdict::allow(), kExampleTime, "P", "S"),
+  EXPECT_EQ(counting_record_line(example_intent(), empty, Verdict::allow()),
             R"j({"timestamp":"2026-03-01T09:30:15.250+00:00","intent_id":"intent-42",)j"
             R"j("objective":"Restock office supplies","mode":"strict","version":"1.2","action_params":{},)j"
-            R"j("result":"PASS","reason":null,"public_key":"P","signature":"S"})j");
+            R"j("result":"PASS","reason":null)j" +
+                kCountingTail);
 }
 
 TEST(AuditRecordText, SpecialCharactersAreEscapedOntoOneLine) {
@@ -115,15 +138,14 @@ TEST(AuditRecordText, SpecialCharactersAreEscapedOntoOneLine) {
   intent.id = "a\"b\\c";
   intent.objective = "line\nfeed\ttab\x01";
   const std::string reason = "Missing required attribute: x\"\\\n\xc3\xa9";
-  const std::string record =
-      build_record_text(intent, ProposedAction{}, Verdict::deny(reason), kExampleTime, "P", "S");
+  const std::string record = counting_record_line(intent, ProposedAction{}, Verdict::deny(reason));
   EXPECT_EQ(record,
             R"j({"timestamp":"2026-03-01T09:30:15.250+00:00","intent_id":"a\"b\\c",)j"
             R"j("objective":"line\nfeed\ttab\u0001","mode":"strict","version":"1.2","action_params":{},)j"
             R"j("result":"FAIL","reason":"Missing required attribute: x\"\\\n)j"
-            "\xc3\xa9"
-            R"j(","public_key":"P","signature":"S"})j");
-  EXPECT_EQ(record.find('\n'), std::string::npos);
+            "\xc3\xa9\"" +
+                kCountingTail);
+  EXPECT_EQ(record.find('\n'), record.size() - 1);
 }
 
 TEST(Hex, LowercaseTwoDigitsPerByteHighBitsFirst) {
@@ -191,7 +213,11 @@ TEST_F(AuditRecordFile, LinesVerifyFromTheirOwnMembers) {
     const std::string signature = member_text(lines[i], "signature");
     EXPECT_EQ(member_text(lines[i], "public_key"), kRfcPublicKey);
     EXPECT_EQ(signature.size(), 128u);
-    EXPECT_EQ(lines[i], build_record_text(intent, action, verdicts[i], timestamp, kRfcPublicKey, signature));
+    PublicKey key_bytes{};
+    Signature signature_bytes{};
+    ASSERT_TRUE(decode_hex(kRfcPublicKey, HexCase::LowerOnly, key_bytes));
+    ASSERT_TRUE(decode_hex(signature, HexCase::LowerOnly, signature_bytes));
+    EXPECT_EQ(lines[i] + "\n", build_record_line(intent, action, verdicts[i], timestamp, key_bytes, signature_bytes));
     const std::string signed_text = build_signed_text(intent, action, verdicts[i], timestamp);
     EXPECT_TRUE(signature_verifies(signed_text, signature, kRfcPublicKey)) << lines[i];
     // The record's own member order is not what was signed.

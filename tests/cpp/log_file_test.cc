@@ -49,6 +49,9 @@ class LogFile : public ::testing::Test {
   std::string path_;
 };
 
+// The line as append_line takes it: ending in its line feed.
+std::string with_line_feed(std::string_view line) { return std::string(line) + '\n'; }
+
 // "OK", or the failure text of append_line.
 std::string outcome(const Result<Unit>& result) { return result.ok() ? "OK" : result.failure().message; }
 
@@ -75,7 +78,7 @@ TEST_F(LogFile, AppendsAfterTheLastByte) {
   for (const AppendCase& c : kCases) {
     std::filesystem::remove(path_);
     if (c.before != nullptr) write_file(c.before);
-    EXPECT_EQ(outcome(append_line(path_.c_str(), c.line)), "OK") << c.name;
+    EXPECT_EQ(outcome(append_line(path_.c_str(), with_line_feed(c.line))), "OK") << c.name;
     EXPECT_EQ(read_file(), c.after) << c.name;
   }
 }
@@ -84,7 +87,7 @@ TEST_F(LogFile, ManyAppendsKeepEveryLine) {
   std::string expected;
   for (int i = 0; i < 200; ++i) {
     const std::string line = "record " + std::to_string(i) + std::string(static_cast<std::size_t>(i), 'x');
-    ASSERT_TRUE(append_line(path_.c_str(), line).ok());
+    ASSERT_TRUE(append_line(path_.c_str(), with_line_feed(line)).ok());
     expected += line + "\n";
   }
   EXPECT_EQ(read_file(), expected);
@@ -92,7 +95,7 @@ TEST_F(LogFile, ManyAppendsKeepEveryLine) {
 
 TEST_F(LogFile, CreatedFileIsReadableByAllWritableByOwner) {
   const mode_t old_mask = umask(022);
-  ASSERT_TRUE(append_line(path_.c_str(), "x").ok());
+  ASSERT_TRUE(append_line(path_.c_str(), with_line_feed("x")).ok());
   umask(old_mask);
   struct stat info {};
   ASSERT_EQ(stat(path_.c_str(), &info), 0);
@@ -101,22 +104,23 @@ TEST_F(LogFile, CreatedFileIsReadableByAllWritableByOwner) {
 
 TEST_F(LogFile, UnopenablePathsLoseTheLineWithTheSystemsReason) {
   std::filesystem::create_directory(path_);
-  EXPECT_EQ(outcome(append_line(path_.c_str(), "lost")), "Is a directory");
+  EXPECT_EQ(outcome(append_line(path_.c_str(), with_line_feed("lost"))), "Is a directory");
   EXPECT_TRUE(std::filesystem::is_empty(path_));
 
   const std::string missing_directory = (directory_ / "absent" / "orvex_audit.log").string();
-  EXPECT_EQ(outcome(append_line(missing_directory.c_str(), "lost")), "No such file or directory");
+  EXPECT_EQ(outcome(append_line(missing_directory.c_str(), with_line_feed("lost"))),
+            "No such file or directory");
   EXPECT_FALSE(std::filesystem::exists(directory_ / "absent"));
 }
 
 TEST_F(LogFile, AFullDeviceLosesTheLineWithTheSystemsReason) {
   std::filesystem::create_symlink("/dev/full", path_);
-  EXPECT_EQ(outcome(append_line(path_.c_str(), "lost")), "No space left on device");
+  EXPECT_EQ(outcome(append_line(path_.c_str(), with_line_feed("lost"))), "No space left on device");
 }
 
 TEST_F(LogFile, ADeviceInTheLogsPlaceTakesLinesUnchecked) {
   std::filesystem::create_symlink("/dev/null", path_);
-  EXPECT_EQ(outcome(append_line(path_.c_str(), "gone on purpose")), "OK");
+  EXPECT_EQ(outcome(append_line(path_.c_str(), with_line_feed("gone on purpose"))), "OK");
 }
 
 // Runs `body` in a child process and returns what it wrote to the pipe it
@@ -156,7 +160,8 @@ std::string in_child(Body body) {
 TEST_F(LogFile, AFifoNobodyReadsIsNotWaitedFor) {
   ASSERT_EQ(mkfifo(path_.c_str(), 0644), 0);
   const std::string path = path_;
-  EXPECT_EQ(in_child([&] { return outcome(append_line(path.c_str(), "lost")); }), "No such device or address");
+  EXPECT_EQ(in_child([&] { return outcome(append_line(path.c_str(), with_line_feed("lost"))); }),
+            "No such device or address");
 }
 
 TEST_F(LogFile, AFifoWithAReaderReceivesWholeLines) {
@@ -183,8 +188,8 @@ TEST_F(LogFile, AFifoWithAReaderReceivesWholeLines) {
       }
     }
   });
-  EXPECT_EQ(outcome(append_line(path_.c_str(), first)), "OK");
-  EXPECT_EQ(outcome(append_line(path_.c_str(), second)), "OK");
+  EXPECT_EQ(outcome(append_line(path_.c_str(), with_line_feed(first))), "OK");
+  EXPECT_EQ(outcome(append_line(path_.c_str(), with_line_feed(second))), "OK");
   drain.join();
   close(reader);
   EXPECT_TRUE(received == first + "\n" + second + "\n") << received.size() << " bytes received";
@@ -201,11 +206,11 @@ TEST_F(LogFile, AShortWriteLeavesAPartialLineThatTheNextLineDoesNotContinue) {
     signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{4 + 10, 4 + 10};
     setrlimit(RLIMIT_FSIZE, &limit);
-    return outcome(append_line(path.c_str(), too_long));
+    return outcome(append_line(path.c_str(), with_line_feed(too_long)));
   });
   EXPECT_EQ(said, "File too large");
   EXPECT_EQ(read_file(), "one\n" + too_long.substr(0, 10));
-  EXPECT_EQ(outcome(append_line(path_.c_str(), "two")), "OK");
+  EXPECT_EQ(outcome(append_line(path_.c_str(), with_line_feed("two"))), "OK");
   EXPECT_EQ(read_file(), "one\n" + too_long.substr(0, 10) + "two\ntwo\n");
 }
 
@@ -214,7 +219,7 @@ TEST_F(LogFile, TheDescriptorLimitLosesTheLineWithTheSystemsReason) {
   EXPECT_EQ(in_child([&] {
               const rlimit limit{3, 3};  // standard input, output and error only
               setrlimit(RLIMIT_NOFILE, &limit);
-              return outcome(append_line(path.c_str(), "lost"));
+              return outcome(append_line(path.c_str(), with_line_feed("lost")));
             }),
             "Too many open files");
   EXPECT_FALSE(std::filesystem::exists(path_));
@@ -230,7 +235,7 @@ TEST_F(LogFile, PermissionsLoseTheLineOrSkipTheLastByteCheck) {
     chmod(path.c_str(), mode);
     return in_child([&] {
       if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return std::string("cannot drop root");
-      return outcome(append_line(path.c_str(), line));
+      return outcome(append_line(path.c_str(), with_line_feed(line)));
     });
   };
   EXPECT_EQ(as_other_user(0444, "lost"), "Permission denied");
@@ -249,7 +254,7 @@ TEST_F(LogFile, TheLastByteCheckLeavesTheAccessTimeAlone) {
   write_file("earlier record\n");
   const timespec times[2] = {{1000, 0}, {0, UTIME_NOW}};  // access long before the last change
   ASSERT_EQ(utimensat(AT_FDCWD, path_.c_str(), times, 0), 0);
-  EXPECT_EQ(outcome(append_line(path_.c_str(), "next")), "OK");
+  EXPECT_EQ(outcome(append_line(path_.c_str(), with_line_feed("next"))), "OK");
   struct stat info {};
   ASSERT_EQ(stat(path_.c_str(), &info), 0);
   EXPECT_EQ(info.st_atim.tv_sec, 1000);

@@ -76,11 +76,25 @@ const std::vector<Verdict>& both_verdicts() {
 }
 
 constexpr std::string_view kTime = "2026-03-01T09:30:15.250+00:00";
-constexpr std::string_view kKey = "aa";
-constexpr std::string_view kSignature = "bb";
+// A key of 0xaa bytes and a signature of 0xbb bytes.
+PublicKey filled_key() {
+  PublicKey key;
+  key.fill(0xaa);
+  return key;
+}
+Signature filled_signature() {
+  Signature signature;
+  signature.fill(0xbb);
+  return signature;
+}
 
+// The record line without its line feed.
 std::string record_line(const Verdict& verdict) {
-  return build_record_text(example_intent(), example_action(), verdict, kTime, kKey, kSignature);
+  std::string line =
+      build_record_line(example_intent(), example_action(), verdict, kTime, filled_key(), filled_signature());
+  EXPECT_EQ(line.back(), '\n');
+  line.pop_back();
+  return line;
 }
 
 TEST(RecordLayout, RecordLineHoldsEveryMemberInTheLayoutsOrder) {
@@ -123,8 +137,8 @@ TEST(RecordLayout, VerifierReadsTheWritersLineMemberByMember) {
     const std::vector<MemberText> written = members_of(line);
     ASSERT_EQ(written.size(), layout::kMemberCount);
     for (std::size_t i = 0; i < layout::kMemberCount; ++i) EXPECT_EQ(scanned.value()[i], written[i].value);
-    EXPECT_EQ(scanned.value()[layout::kPublicKey], "\"aa\"");
-    EXPECT_EQ(scanned.value()[layout::kSignature], "\"bb\"");
+    EXPECT_EQ(scanned.value()[layout::kPublicKey], "\"" + std::string(2 * kPublicKeyBytes, 'a') + "\"");
+    EXPECT_EQ(scanned.value()[layout::kSignature], "\"" + std::string(2 * kSignatureBytes, 'b') + "\"");
   }
 }
 
