@@ -64,8 +64,9 @@ int generate(long count, const char* path) {
     const auto verdict =
         allowed ? orvex::Verdict::allow() : orvex::Verdict::deny("Constraint violation: amount <= Number(100)");
     // Distinct times, so that no two records are alike.
-    const std::string timestamp = orvex::audit::format_rfc3339(1780000000 + n / 1000, (n % 1000) * 1000000 + 1);
-    orvex::audit::RecordText text(intent, action, verdict, timestamp);
+    const orvex::audit::Rfc3339Text timestamp =
+        orvex::audit::format_rfc3339(1780000000 + n / 1000, (n % 1000) * 1000000 + 1);
+    orvex::audit::RecordText text(intent, action, verdict, timestamp.view());
     const orvex::audit::Signature signature = key.sign(text.signed_text());
     const std::string_view line = text.line(key.public_key(), signature);
     std::fwrite(line.data(), 1, line.size(), out);

@@ -16,7 +16,7 @@ Result<Unit> append_audit_record(const documents::Intent& intent, const document
   if (!key.ok()) return std::move(key).failure();
   const AuditKeyPair& pair = key.value();
 
-  RecordText text(intent, action, verdict, now_rfc3339());
+  RecordText text(intent, action, verdict, now_rfc3339().view());
   const Signature signature = pair.sign(text.signed_text());
   const Result<Unit> appended = append_line(kLogFileName, text.line(pair.public_key(), signature));
   // The decision stands whatever became of its record; the loss is told on

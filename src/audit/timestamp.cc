@@ -2,6 +2,8 @@
 
 #include <time.h>
 
+#include <algorithm>
+
 namespace orvex::audit {
 
 namespace {
@@ -33,31 +35,29 @@ CivilDate civil_from_days(std::int64_t days) {
   return CivilDate{year, month, day};
 }
 
-// Appends `value` in exactly `width` decimal digits, zero-padded.
-void append_digits(std::uint64_t value, int width, std::string& out) {
-  char buffer[20];
+// Writes `value` in exactly `width` decimal digits, zero-padded, at `at`,
+// and returns the end of them.
+char* write_digits(std::uint64_t value, int width, char* at) {
   for (int i = width - 1; i >= 0; --i) {
-    buffer[i] = static_cast<char>('0' + value % 10);
+    at[i] = static_cast<char>('0' + value % 10);
     value /= 10;
   }
-  out.append(buffer, static_cast<std::size_t>(width));
+  return at + width;
 }
 
-void append_fraction(std::uint32_t nanoseconds, std::string& out) {
-  if (nanoseconds == 0) return;
-  out.push_back('.');
-  if (nanoseconds % kNanosPerMilli == 0) {
-    append_digits(nanoseconds / kNanosPerMilli, 3, out);
-  } else if (nanoseconds % kNanosPerMicro == 0) {
-    append_digits(nanoseconds / kNanosPerMicro, 6, out);
-  } else {
-    append_digits(nanoseconds, 9, out);
-  }
+char* write_fraction(std::uint32_t nanoseconds, char* at) {
+  if (nanoseconds == 0) return at;
+  *at++ = '.';
+  if (nanoseconds % kNanosPerMilli == 0) return write_digits(nanoseconds / kNanosPerMilli, 3, at);
+  if (nanoseconds % kNanosPerMicro == 0) return write_digits(nanoseconds / kNanosPerMicro, 6, at);
+  return write_digits(nanoseconds, 9, at);
 }
+
+constexpr std::string_view kUtcOffset = "+00:00";
 
 }  // namespace
 
-std::string format_rfc3339(std::int64_t unix_seconds, std::uint32_t nanoseconds) {
+Rfc3339Text format_rfc3339(std::int64_t unix_seconds, std::uint32_t nanoseconds) {
   // Floor division, so times before 1970 fall on the right day.
   std::int64_t days = unix_seconds / kSecondsPerDay;
   std::int64_t second_of_day = unix_seconds % kSecondsPerDay;
@@ -67,25 +67,26 @@ std::string format_rfc3339(std::int64_t unix_seconds, std::uint32_t nanoseconds)
   }
   const CivilDate date = civil_from_days(days);
 
-  std::string out;
-  out.reserve(35);
-  append_digits(static_cast<std::uint64_t>(date.year), 4, out);
-  out.push_back('-');
-  append_digits(date.month, 2, out);
-  out.push_back('-');
-  append_digits(date.day, 2, out);
-  out.push_back('T');
-  append_digits(static_cast<std::uint64_t>(second_of_day / 3600), 2, out);
-  out.push_back(':');
-  append_digits(static_cast<std::uint64_t>(second_of_day / 60 % 60), 2, out);
-  out.push_back(':');
-  append_digits(static_cast<std::uint64_t>(second_of_day % 60), 2, out);
-  append_fraction(nanoseconds, out);
-  out.append("+00:00");
-  return out;
+  Rfc3339Text text;
+  char* at = text.bytes_.data();
+  at = write_digits(static_cast<std::uint64_t>(date.year), 4, at);
+  *at++ = '-';
+  at = write_digits(date.month, 2, at);
+  *at++ = '-';
+  at = write_digits(date.day, 2, at);
+  *at++ = 'T';
+  at = write_digits(static_cast<std::uint64_t>(second_of_day / 3600), 2, at);
+  *at++ = ':';
+  at = write_digits(static_cast<std::uint64_t>(second_of_day / 60 % 60), 2, at);
+  *at++ = ':';
+  at = write_digits(static_cast<std::uint64_t>(second_of_day % 60), 2, at);
+  at = write_fraction(nanoseconds, at);
+  at = std::copy(kUtcOffset.begin(), kUtcOffset.end(), at);
+  text.size_ = static_cast<std::size_t>(at - text.bytes_.data());
+  return text;
 }
 
-std::string now_rfc3339() {
+Rfc3339Text now_rfc3339() {
   // CLOCK_REALTIME with a valid pointer cannot fail; the zero start only
   // keeps the value defined should it ever do so.
   struct timespec now = {0, 0};

@@ -173,7 +173,7 @@ int run_seal(const Options& options, std::FILE* err) {
       continue;
     }
     Seal& seal = summary.value();
-    seal.sealed_at = audit::now_rfc3339();
+    seal.sealed_at = std::string(audit::now_rfc3339().view());
     seal.previous = previous;
     sign_seal(seal, *key);
     std::string line = seal_line_text(seal);
