@@ -61,7 +61,8 @@ SHA = "src/fingerprint/sha256.cc"
 ENTRY = "src/documents/usual_entry.h"
 ORDER = "src/fingerprint/name_order.cc"
 SEED = "src/audit/seed_text.cc"
-SEED_HEX = "src/audit/signing_key.cc"
+SEED_HEX = "src/audit/seed_digits.cc"
+SEED_KEY = "src/audit/signing_key.cc"
 UTF8 = "src/json/utf8.cc"
 
 MUTANTS = [
@@ -213,7 +214,16 @@ MUTANTS = [
     M("d-letter-g", "seed", SEED_HEX, "(alpha - 10u) ^ (alpha - 16u)", "(alpha - 10u) ^ (alpha - 17u)"),
     M("d-letter-at", "seed", SEED_HEX, "(alpha - 10u) ^ (alpha - 16u)", "(alpha - 9u) ^ (alpha - 16u)"),
     M("d-case", "seed", SEED_HEX, "(c & ~0x20u) - 55u", "(c & ~0x00u) - 55u"),
-    M("d-nibbles", "seed", SEED_HEX, "(high << 4 | low)", "(low << 4 | high)"),
+    M("d-word-low", "seed", SEED_HEX, "kOnes * (0x80 - low)", "kOnes * (0x81 - low)"),
+    M("d-word-high", "seed", SEED_HEX, "kOnes * (0x7F - high)", "kOnes * (0x80 - high)"),
+    M("d-word-top-bit", "seed", SEED_HEX, "invalid |= (word & kHighs) | ", "invalid |= "),
+    M("d-word-case", "seed", SEED_HEX, "ascii | (kOnes * 0x20)", "ascii | (kOnes * 0x00)"),
+    M("d-word-letter-value", "seed", SEED_HEX, "(letter >> 7) * 9", "(letter >> 7) * 10"),
+    M("d-word-nibbles", "seed", SEED_HEX, "((nibbles << 4) | (nibbles >> 8))", "((nibbles >> 4) | (nibbles << 8))"),
+    M("d-word-pack", "seed", SEED_HEX, "(pairs | (pairs >> 8)) & 0x0000FFFF0000FFFFULL",
+      "(pairs | (pairs >> 8)) & 0x0000FFFF0000FF00ULL"),
+    M("d-word-count", "seed", SEED_HEX, "word < kSeedDigits / kDigitsPerWord", "word + 1 < kSeedDigits / kDigitsPerWord"),
+    M("d-slow-path-only", "seed", SEED_KEY, "if (text.size() == kSeedDigits) {", "if (text.size() == 0) {"),
 ]
 
 
@@ -244,7 +254,8 @@ QUICK = {
     "sha256": (["src/fingerprint/sha256.cc"], ["tests/cpp/sha256_test.cc"]),
     "entry": (["src/documents/manifest.cc", "src/json/number_reader.cc"], ["tests/cpp/usual_entry_test.cc"]),
     "order": (["src/fingerprint/name_order.cc"], ["tests/cpp/name_order_test.cc"]),
-    "seed": (["src/audit/seed_text.cc", "src/audit/signing_key.cc", "src/json/utf8.cc"], ["tests/cpp/audit_signing_key_test.cc"]),
+    "seed": (["src/audit/seed_text.cc", "src/audit/signing_key.cc", "src/audit/seed_digits.cc", "src/json/utf8.cc"],
+             ["tests/cpp/audit_signing_key_test.cc", "tests/cpp/seed_digits_test.cc"]),
 }
 QUICK_FLAGS = ["-std=c++20", "-O1", "-Isrc", "-Itools", "-DORVEX_JSON_TEST_SUITE_DIR=\"\""]
 

@@ -8,6 +8,7 @@
 
 #include "audit/audit_errors.h"
 #include "audit/scoped_wipe.h"
+#include "audit/seed_digits.h"
 #include "audit/seed_text.h"
 #include "common/fill_message.h"
 #include "json/diagnostic_quote.h"
@@ -34,19 +35,6 @@ void derive_keys(const std::uint8_t* seed, PublicKey& public_key, SecretKey& sec
   crypto_sign_seed_keypair(public_key.data(), secret_key.data(), seed);
 }
 
-// The value 0..15 of a hexadecimal digit of either case, or -1. Computed
-// with masks rather than branches, since the digits are the secret seed:
-// this is why the seed is not decoded by the project's hex decoder
-// (common/hex.h), which branches on every digit it reads.
-int hex_digit_value(std::uint8_t c) {
-  const std::uint8_t num = c ^ 0x30u;                                  // '0'..'9' -> 0..9
-  const std::uint8_t num_mask = static_cast<std::uint8_t>((num - 10u) >> 8);
-  const std::uint8_t alpha = static_cast<std::uint8_t>((c & ~0x20u) - 55u);  // 'A'..'F', 'a'..'f' -> 10..15
-  const std::uint8_t alpha_mask = static_cast<std::uint8_t>(((alpha - 10u) ^ (alpha - 16u)) >> 8);
-  const int valid = (num_mask | alpha_mask) != 0;
-  return valid ? ((num_mask & num) | (alpha_mask & alpha)) : -1;
-}
-
 Failure bad_hex_character(std::uint8_t byte, std::size_t index) {
   // The byte is shown as the character with the same number (U+0000..U+00FF).
   std::string literal;
@@ -66,21 +54,19 @@ Result<AuditKeyPair> key_from_hex(std::string_view text) {
   // The length is judged before any character is looked at.
   if (text.size() % 2 != 0) return Failure::abort(std::string(messages::kSeedOddLength));
 
-  std::array<std::uint8_t, kSeedBytes> seed{};
-  ScopedWipe wipe_seed(seed);
-  std::size_t decoded = 0;  // may exceed kSeedBytes: every pair is checked
-  for (std::size_t at = 0; at < text.size(); at += 2) {
-    const auto high_byte = static_cast<std::uint8_t>(text[at]);
-    const auto low_byte = static_cast<std::uint8_t>(text[at + 1]);
-    const int high = hex_digit_value(high_byte);
-    if (high < 0) return bad_hex_character(high_byte, at);
-    const int low = hex_digit_value(low_byte);
-    if (low < 0) return bad_hex_character(low_byte, at + 1);
-    if (decoded < kSeedBytes) seed[decoded] = static_cast<std::uint8_t>(high << 4 | low);
-    ++decoded;
+  if (text.size() == kSeedDigits) {
+    std::array<std::uint8_t, kSeedBytes> seed{};
+    ScopedWipe wipe_seed(seed);
+    if (decode_seed_digits(text, seed)) return AuditKeyPair::from_seed(seed);
   }
-  if (decoded != kSeedBytes) return Failure::abort(std::string(messages::kSeedWrongLength));
-  return AuditKeyPair::from_seed(seed);
+  // The seed fails: at its first byte that is not a digit, or, when every
+  // byte is one, for its length. Bad characters are named even in a value
+  // too long or too short.
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    const auto byte = static_cast<std::uint8_t>(text[at]);
+    if (seed_digit_value(byte) < 0) return bad_hex_character(byte, at);
+  }
+  return Failure::abort(std::string(messages::kSeedWrongLength));
 }
 
 }  // namespace

@@ -156,6 +156,20 @@ TEST_F(SeedEnvironment, FirstBadCharacterIsNamedWithItsByteIndex) {
       });
 }
 
+// A seed of the right length whose digits do not all decode is refused as
+// a whole first; the character is then named wherever it stands.
+TEST_F(SeedEnvironment, BadCharacterAtAnyPlaceOfSixtyFourIsNamed) {
+  const std::string seed = kRfcSeed;
+  for (const char c : {'g', 'G', '/', ':', '@', '`', ' '}) {
+    for (std::size_t at = 0; at < seed.size(); ++at) {
+      if (c == ' ' && (at == 0 || at + 1 == seed.size())) continue;  // trimmed away: an odd length
+      std::string value = seed;
+      value[at] = c;
+      EXPECT_EQ(load_with(value), bad("'" + std::string(1, c) + "'", static_cast<int>(at))) << value;
+    }
+  }
+}
+
 TEST_F(SeedEnvironment, DecodedLengthMustBeThirtyTwoBytes) {
   expect_outcomes(
       {
