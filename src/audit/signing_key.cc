@@ -27,7 +27,12 @@ using SecretKey = std::array<std::uint8_t, crypto_sign_SECRETKEYBYTES>;
 
 // Ed25519 needs no random source, and libsodium falls back to portable
 // code when no faster one is chosen, so the outcome of the call is moot.
-void prepare_sodium() { [[maybe_unused]] const int status = sodium_init(); }
+// Once per process: every later sodium_init would only take and release
+// libsodium's lock to learn that it is done. A function-local static is
+// initialised once even when threads race to it.
+void prepare_sodium() {
+  [[maybe_unused]] static const int status = sodium_init();
+}
 
 // The 64-byte secret key for `seed`; the caller wipes it.
 void derive_keys(const std::uint8_t* seed, PublicKey& public_key, SecretKey& secret_key) {
