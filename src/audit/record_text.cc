@@ -1,5 +1,7 @@
 #include "audit/record_text.h"
 
+#include <cstring>
+
 #include "common/hex.h"
 #include "json/writer.h"
 
@@ -13,39 +15,65 @@ namespace {
 // quotes, escapes and a small params object.
 constexpr std::size_t kValueSlack = 128;
 
-// `"name":`, and the comma before every member but the first, for each
-// signed member; the braces around them.
+// A member's name as the texts carry it, `,"name":`, made once at compile
+// time so that it goes out in one copy. Member names need no escapes (the
+// layout checks it), so they need no escape scan either.
+struct NameText {
+  static constexpr std::size_t kCapacity = 32;
+  std::array<char, kCapacity> bytes{};
+  std::size_t size = 0;
+
+  // Without the comma for the first member of an object.
+  std::string_view text(bool first) const {
+    return first ? std::string_view(bytes.data() + 1, size - 1) : std::string_view(bytes.data(), size);
+  }
+};
+
+static_assert([] {
+  for (const std::string_view name : layout::kNames) {
+    if (name.size() + 4 > NameText::kCapacity) return false;
+  }
+  return true;
+}(), "a member name too long for its name text");
+
+constexpr std::array<NameText, layout::kMemberCount> kNameTexts = [] {
+  std::array<NameText, layout::kMemberCount> texts{};
+  for (std::size_t i = 0; i < layout::kMemberCount; ++i) {
+    NameText& text = texts[i];
+    text.bytes[text.size++] = ',';
+    text.bytes[text.size++] = '"';
+    for (const char c : layout::kNames[i]) text.bytes[text.size++] = c;
+    text.bytes[text.size++] = '"';
+    text.bytes[text.size++] = ':';
+  }
+  return texts;
+}();
+
+// The names and punctuation of the signed text: every signed member's name
+// text, the braces, less the comma before the first member.
 constexpr std::size_t kSignedNamesSize = [] {
-  std::size_t size = 2;
-  for (std::size_t i = 0; i < layout::kSignedCount; ++i) size += layout::kNames[i].size() + 4;
+  std::size_t size = 2 - 1;
+  for (std::size_t i = 0; i < layout::kSignedCount; ++i) size += kNameTexts[i].size;
   return size;
 }();
 
-// A hex member of the record line: its comma, `"name":`, and the digits
-// between quotes.
-constexpr std::size_t hex_member_size(layout::Member member, std::size_t bytes) {
-  return 1 + layout::kNames[member].size() + 3 + 2 * bytes + 2;
+// The key's and the signature's members in the line: name texts, digits
+// and quotes.
+constexpr std::size_t kKeyAndSignatureSize = kNameTexts[layout::kPublicKey].size +
+                                             kNameTexts[layout::kSignature].size +
+                                             2 * (kPublicKeyBytes + kSignatureBytes) + 4;
+
+// A hex value between quotes.
+char* write_hex_value(std::span<const std::uint8_t> bytes, char* at) {
+  *at++ = '"';
+  at = write_lowercase_hex(bytes, at);
+  *at++ = '"';
+  return at;
 }
 
-// The record line holds the signed members with the same names, values and
-// punctuation as the signed text, only in another order; it is longer by
-// the key, the signature and the line feed, exactly this much.
-constexpr std::size_t kLineBeyondSignedText =
-    hex_member_size(layout::kPublicKey, kPublicKeyBytes) + hex_member_size(layout::kSignature, kSignatureBytes) + 1;
-
-// Member names need no escapes (the layout checks it), so they go out
-// without an escape scan.
-void append_name(layout::Member member, std::string& out) {
-  out += '"';
-  out += layout::kNames[member];
-  out += "\":";
-}
-
-// Hex digits need no escapes either.
-void append_hex_value(std::span<const std::uint8_t> bytes, std::string& out) {
-  out += '"';
-  append_lowercase_hex(bytes, out);
-  out += '"';
+char* write_text(std::string_view text, char* at) {
+  std::memcpy(at, text.data(), text.size());
+  return at + text.size();
 }
 
 // Appends the compact value text of a signed member. The switch names every
@@ -100,11 +128,14 @@ RecordText::RecordText(const documents::Intent& intent, const documents::Propose
   const std::size_t signed_estimate = kSignedNamesSize + timestamp.size() + intent.id.size() +
                                       intent.objective.size() + intent.mode.size() + intent.version.size() +
                                       verdict.reason.size() + kValueSlack;
-  text_.reserve(2 * signed_estimate + kLineBeyondSignedText);
+  // Room for the line too, which repeats the signed text's bytes and adds
+  // the key, the signature and the line feed.
+  text_.reserve(2 * signed_estimate + kKeyAndSignatureSize + 1);
   text_ += '{';
+  bool first = true;
   for (const layout::Member member : layout::kSignedOrder) {
-    if (text_.size() > 1) text_ += ',';
-    append_name(member, text_);
+    text_ += kNameTexts[member].text(first);
+    first = false;
     const std::size_t start = text_.size();
     append_value(member, intent, action, verdict, timestamp, text_);
     values_[member] = Span{start, text_.size() - start};
@@ -114,24 +145,37 @@ RecordText::RecordText(const documents::Intent& intent, const documents::Propose
 }
 
 std::string_view RecordText::line(const PublicKey& public_key, const Signature& signature) {
-  text_.resize(signed_size_);
-  // Reserved before any value is copied, so the copies below read from a
-  // buffer that no longer moves.
-  text_.reserve(2 * signed_size_ + kLineBeyondSignedText);
-  text_ += '{';
+  // The line's size, counted member by member, so that it is written into
+  // a buffer of exactly that size without a check per piece.
+  std::size_t line_size = 3;  // the braces and the line feed
   for (std::size_t i = 0; i < layout::kMemberCount; ++i) {
     const auto member = static_cast<layout::Member>(i);
-    if (i > 0) text_ += ',';
-    append_name(member, text_);
+    line_size += kNameTexts[member].text(i == 0).size();
     if (member == layout::kPublicKey) {
-      append_hex_value(public_key, text_);
+      line_size += 2 * public_key.size() + 2;
     } else if (member == layout::kSignature) {
-      append_hex_value(signature, text_);
+      line_size += 2 * signature.size() + 2;
     } else {
-      text_.append(text_.data() + values_[member].start, values_[member].size);
+      line_size += values_[member].size;
     }
   }
-  text_ += "}\n";
+  text_.resize(signed_size_ + line_size);
+
+  char* at = text_.data() + signed_size_;
+  *at++ = '{';
+  for (std::size_t i = 0; i < layout::kMemberCount; ++i) {
+    const auto member = static_cast<layout::Member>(i);
+    at = write_text(kNameTexts[member].text(i == 0), at);
+    if (member == layout::kPublicKey) {
+      at = write_hex_value(public_key, at);
+    } else if (member == layout::kSignature) {
+      at = write_hex_value(signature, at);
+    } else {
+      at = write_text(std::string_view(text_).substr(values_[member].start, values_[member].size), at);
+    }
+  }
+  *at++ = '}';
+  *at++ = '\n';
   return std::string_view(text_).substr(signed_size_);
 }
 

@@ -28,14 +28,18 @@ int digit_value(char c, HexCase accepted) {
 
 }  // namespace
 
+char* write_lowercase_hex(std::span<const std::uint8_t> bytes, char* out) {
+  for (std::uint8_t byte : bytes) {
+    *out++ = kPairs[2 * byte];
+    *out++ = kPairs[2 * byte + 1];
+  }
+  return out;
+}
+
 void append_lowercase_hex(std::span<const std::uint8_t> bytes, std::string& out) {
   const std::size_t start = out.size();
   out.resize(start + 2 * bytes.size());
-  char* at = out.data() + start;
-  for (std::uint8_t byte : bytes) {
-    *at++ = kPairs[2 * byte];
-    *at++ = kPairs[2 * byte + 1];
-  }
+  write_lowercase_hex(bytes, out.data() + start);
 }
 
 std::string lowercase_hex(std::span<const std::uint8_t> bytes) {

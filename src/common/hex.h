@@ -15,6 +15,8 @@
 namespace orvex {
 
 void append_lowercase_hex(std::span<const std::uint8_t> bytes, std::string& out);
+// Writes the 2 * bytes.size() digits at `out` and returns their end.
+char* write_lowercase_hex(std::span<const std::uint8_t> bytes, char* out);
 std::string lowercase_hex(std::span<const std::uint8_t> bytes);
 
 // Which digits decode_hex takes: lowercase only (as this system writes
