@@ -20,6 +20,13 @@ std::uint64_t load_word(const char* bytes) {
   return word;
 }
 
+// Four bytes from one word, the lowest first, whatever the machine's byte
+// order.
+void store_four(std::uint32_t bytes, std::uint8_t* at) {
+  if constexpr (std::endian::native == std::endian::big) bytes = __builtin_bswap32(bytes);
+  std::memcpy(at, &bytes, sizeof bytes);
+}
+
 // 0x80 in every byte of `word` that lies in [low, high], 0 elsewhere.
 // REQUIRES: no byte of `word` above 0x7F; low <= high < 0x80. Adding
 // 0x80 - low sets a byte's top bit exactly when the byte is at least low,
@@ -54,10 +61,8 @@ std::uint32_t decode_eight(std::uint64_t word, std::uint64_t& invalid) {
 bool decode_seed_digits(std::string_view digits, std::span<std::uint8_t, kSeedBytes> seed) {
   std::uint64_t invalid = 0;
   for (std::size_t word = 0; word < kSeedDigits / kDigitsPerWord; ++word) {
-    const std::uint32_t bytes = decode_eight(load_word(digits.data() + word * kDigitsPerWord), invalid);
-    for (std::size_t i = 0; i < kDigitsPerWord / 2; ++i) {
-      seed[word * kDigitsPerWord / 2 + i] = static_cast<std::uint8_t>(bytes >> (8 * i));
-    }
+    store_four(decode_eight(load_word(digits.data() + word * kDigitsPerWord), invalid),
+               seed.data() + word * kDigitsPerWord / 2);
   }
   return invalid == 0;
 }
