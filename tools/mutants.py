@@ -64,6 +64,7 @@ SEED = "src/audit/seed_text.cc"
 SEED_HEX = "src/audit/seed_digits.cc"
 SEED_KEY = "src/audit/signing_key.cc"
 UTF8 = "src/json/utf8.cc"
+HEX = "src/common/hex.cc"
 
 MUTANTS = [
     # String scanning: the vector and word scans for the next special byte,
@@ -224,6 +225,14 @@ MUTANTS = [
       "(pairs | (pairs >> 8)) & 0x0000FFFF0000FF00ULL"),
     M("d-word-count", "seed", SEED_HEX, "word < kSeedDigits / kDigitsPerWord", "word + 1 < kSeedDigits / kDigitsPerWord"),
     M("d-slow-path-only", "seed", SEED_KEY, "if (text.size() == kSeedDigits) {", "if (text.size() == 0) {"),
+
+    # Hex digits written sixteen bytes at a time.
+    M("h-letters", "hex", HEX, "_mm_set1_epi8('a' - '0' - 10)", "_mm_set1_epi8('a' - '0' - 9)"),
+    M("h-above-nine", "hex", HEX, "_mm_cmpgt_epi8(values, _mm_set1_epi8(9))", "_mm_cmpgt_epi8(values, _mm_set1_epi8(10))"),
+    M("h-high-first", "hex", HEX, "_mm_unpacklo_epi8(high, low)", "_mm_unpacklo_epi8(low, high)"),
+    M("h-shift", "hex", HEX, "_mm_srli_epi16(x, 4)", "_mm_srli_epi16(x, 3)"),
+    M("h-block", "hex", HEX, "while (end - in >= 16) {", "while (end - in >= 17) {",
+      equivalent="a block of exactly sixteen bytes goes to the byte loop instead, which writes the same digits"),
 ]
 
 
@@ -256,6 +265,7 @@ QUICK = {
     "order": (["src/fingerprint/name_order.cc"], ["tests/cpp/name_order_test.cc"]),
     "seed": (["src/audit/seed_text.cc", "src/audit/signing_key.cc", "src/audit/seed_digits.cc", "src/json/utf8.cc"],
              ["tests/cpp/audit_signing_key_test.cc", "tests/cpp/seed_digits_test.cc"]),
+    "hex": (["src/common/hex.cc"], ["tests/cpp/hex_test.cc"]),
 }
 QUICK_FLAGS = ["-std=c++20", "-O1", "-Isrc", "-Itools", "-DORVEX_JSON_TEST_SUITE_DIR=\"\""]
 
@@ -329,7 +339,7 @@ def main() -> int:
     parser.add_argument("--build", default="build/cpp", help="CMake build tree with the tests enabled")
     parser.add_argument("--target", default="orvex_cpp_tests", help="the C++ test target")
     parser.add_argument("--group", action="append", help="only this fast path (string, number, fixed, sha256, "
-                                                         "entry, order, seed); may repeat")
+                                                         "entry, order, seed, hex); may repeat")
     parser.add_argument("--only", nargs="+", help="only these mutants")
     parser.add_argument("--timeout", type=float, default=600, help="seconds for one run of the tests")
     parser.add_argument("--no-quick", action="store_true",

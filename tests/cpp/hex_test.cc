@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdio>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -23,6 +24,25 @@ TEST(Hex, EveryByteRoundTrips) {
   std::vector<std::uint8_t> back(256);
   ASSERT_TRUE(decode_hex(text, HexCase::LowerOnly, back));
   EXPECT_EQ(back, bytes);
+}
+
+// Sixteen bytes at a time, then one at a time: every length around the
+// block size and every byte value at every place of a block, against
+// printf's digits.
+TEST(Hex, EveryLengthAndPlaceAgreesWithPrintf) {
+  for (std::size_t length = 0; length <= 50; ++length) {
+    for (int first = 0; first < 256; first += 5) {
+      std::vector<std::uint8_t> bytes(length);
+      std::string expected;
+      for (std::size_t i = 0; i < length; ++i) {
+        bytes[i] = static_cast<std::uint8_t>((first + 37 * i) % 256);
+        char digits[3];
+        std::snprintf(digits, sizeof digits, "%02x", bytes[i]);
+        expected += digits;
+      }
+      ASSERT_EQ(lowercase_hex(bytes), expected) << "length " << length << " first " << first;
+    }
+  }
 }
 
 TEST(Hex, AppendsAfterWhatIsThere) {
