@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "common/hex.h"
 #include "json/byte_scan.h"
@@ -107,13 +108,22 @@ std::string write_compact(const JsonValue& value) {
 }
 
 void write_string(std::string_view text, std::string& out) {
-  // Most strings need no escape; one reservation covers them.
-  out.reserve(out.size() + text.size() + 2);
-  out += '"';
   const char* run = text.data();
   const char* const end = run + text.size();
+  const char* special = find_string_special(run, end);
+  if (special == end) {
+    // The usual string, with nothing to escape, goes out in one piece: room
+    // for it made at once, filled with quotes so that both ends are done,
+    // and the bytes copied in between.
+    const std::size_t start = out.size();
+    out.append(text.size() + 2, '"');
+    if (!text.empty()) std::memcpy(out.data() + start + 1, text.data(), text.size());
+    return;
+  }
+  // Most of such a string needs no escape either; one reservation covers it.
+  out.reserve(out.size() + text.size() + 2);
+  out += '"';
   for (;;) {
-    const char* special = find_string_special(run, end);
     out.append(run, static_cast<std::size_t>(special - run));
     if (special == end) break;
     const unsigned char byte = static_cast<unsigned char>(*special);
@@ -126,6 +136,7 @@ void write_string(std::string_view text, std::string& out) {
       out += escape;
     }
     run = special + 1;
+    special = find_string_special(run, end);
   }
   out += '"';
 }

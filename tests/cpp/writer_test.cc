@@ -163,6 +163,27 @@ TEST(CompactWriter, AppendsToExistingText) {
   EXPECT_EQ(out, R"(x=[1]"a\tb")");
 }
 
+// A string with nothing to escape goes out in one piece, one with an escape
+// piece by piece; both after text already there, at lengths around the
+// scan's blocks, the escape at the first, a middle and the last byte.
+TEST(CompactWriter, PlainAndEscapedStringsAfterExistingText) {
+  for (const std::size_t length : {0, 1, 7, 8, 15, 16, 17, 31, 33}) {
+    const std::string plain(length, 'p');
+    std::string out = "[";
+    write_string(plain, out);
+    EXPECT_EQ(out, "[\"" + plain + "\"") << length;
+    for (std::size_t at = 0; at < length; at += (length > 2 ? length / 2 : 1)) {
+      for (const std::size_t place : {at, length - 1}) {
+        std::string text = plain;
+        text[place] = '\n';
+        out = "[";
+        write_string(text, out);
+        EXPECT_EQ(out, "[\"" + plain.substr(0, place) + "\\n" + plain.substr(place + 1) + "\"") << length << " " << place;
+      }
+    }
+  }
+}
+
 TEST(CompactWriter, LongStringRunsCopiedIntact) {
   std::string text(10000, 'a');
   text[5000] = '"';
