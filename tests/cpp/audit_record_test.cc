@@ -148,6 +148,28 @@ TEST(AuditRecordText, SpecialCharactersAreEscapedOntoOneLine) {
   EXPECT_EQ(record.find('\n'), record.size() - 1);
 }
 
+// The line is written after the signed text in the same buffer: a params
+// object far beyond the room reserved for it moves the buffer between the
+// two, and a second line replaces the first; the texts stay exact.
+TEST(AuditRecordText, LargeParamsAndASecondLineKeepBothTextsExact) {
+  const std::string note(3000, 'n');
+  ProposedAction action;
+  action.params = json::make_object({{"note", JsonValue::string(note)}});
+  RecordText text(example_intent(), action, Verdict::allow(), kExampleTime);
+  const std::string signed_text(text.signed_text());
+  EXPECT_EQ(signed_text, R"j({"action_params":{"note":")j" + note +
+                             R"j("},"intent_id":"intent-42","mode":"strict","objective":"Restock office supplies",)j"
+                             R"j("reason":null,"result":"PASS","timestamp":"2026-03-01T09:30:15.250+00:00","version":"1.2"})j");
+  const std::string first(text.line(PublicKey{}, Signature{}));
+  EXPECT_EQ(first.substr(first.size() - 16), "0000000000000\"}\n");
+  EXPECT_EQ(text.line(counting_key(), counting_signature()),
+            R"j({"timestamp":"2026-03-01T09:30:15.250+00:00","intent_id":"intent-42",)j"
+            R"j("objective":"Restock office supplies","mode":"strict","version":"1.2",)j"
+            R"j("action_params":{"note":")j" +
+                note + R"j("},"result":"PASS","reason":null)j" + kCountingTail);
+  EXPECT_EQ(text.signed_text(), signed_text);
+}
+
 TEST(Hex, LowercaseTwoDigitsPerByteHighBitsFirst) {
   const std::vector<std::uint8_t> bytes = {0x00, 0x01, 0x0f, 0x10, 0x7f, 0x80, 0xab, 0xff};
   EXPECT_EQ(lowercase_hex(bytes), "00010f107f80abff");
