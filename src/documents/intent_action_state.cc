@@ -23,12 +23,12 @@ constexpr StructShape kStateShape{kStateFields, 1, messages::kState, messages::k
 
 // Any JSON value held as text: a string's content, or the compact text of
 // anything else.
-bool read_objective(json::Reader& r, std::string& out) {
+bool read_objective(json::Reader& r, FieldText& out) {
   r.skip_whitespace();
-  if (!r.at_end() && r.peek() == '"') return r.read_string(out);
+  if (!r.at_end() && r.peek() == '"') return read_field_string(r, out);
   json::JsonValue value;
   if (!r.read_value(value)) return false;
-  out = json::write_compact(value);
+  out.decoded() = json::write_compact(value);
   return true;
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "documents/document_expectations.h"
+#include "documents/field_text.h"
 #include "json/json_errors.h"
 #include "json/reader.h"
 
@@ -116,12 +117,23 @@ bool read_sequence(json::Reader& r, ReadElement&& read_element) {
   return r.read_elements(json::Reader::Container::kArray, read_element);
 }
 
+// REQUIRES: peek() == '"'. A string kept as a view into the text when it
+// holds no escape, decoded into `out`'s own buffer otherwise.
+inline bool read_field_string(json::Reader& r, FieldText& out) {
+  std::string_view in_text;
+  if (r.view_unescaped_string(in_text)) {
+    out = FieldText::in_text(in_text);
+    return true;
+  }
+  return r.read_string(out.decoded());
+}
+
 // A JSON string, or "invalid type: ..., expected a string".
-inline bool read_text(json::Reader& r, std::string& out) {
+inline bool read_text(json::Reader& r, FieldText& out) {
   r.skip_whitespace();
   if (r.at_end()) return r.fail_here(json::messages::kEofWhileParsingValue);
   if (r.peek() != '"') return r.fail_invalid_type(messages::kExpectedString);
-  return r.read_string(out);
+  return read_field_string(r, out);
 }
 
 // A JSON number of any kind, or "invalid type: ..., expected <expected>".

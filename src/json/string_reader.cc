@@ -107,11 +107,7 @@ bool Reader::read_string(std::string& out) {
 }
 
 bool Reader::read_key(std::string_view& key, std::string& scratch) {
-  if (const char* after = unescaped_string_end(cur_, end_)) {
-    key = std::string_view(cur_ + 1, static_cast<std::size_t>(after - cur_ - 2));
-    cur_ = after;
-    return true;
-  }
+  if (view_unescaped_string(key)) return true;
   if (!read_string(scratch)) return false;
   key = scratch;
   return true;
