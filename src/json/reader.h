@@ -128,6 +128,8 @@ class Reader {
   bool read_number(Number& out);
   // REQUIRES: peek() == '{'. Reads an object's members into `out` (sorted,
   // later duplicates winning). Leaves the cursor past the closing brace.
+  // Whatever `out` held is dropped but its capacity kept, so a caller that
+  // knows the usual size may reserve it first.
   bool read_object_members(Object& out);
   // Checks and discards a value of any depth without recursion, with the
   // relaxed rules of values nobody reads (no nesting limit, no magnitude, no
