@@ -123,7 +123,13 @@ class Reader {
   // REQUIRES: peek() == '"'. Like read_string, for a key that is only
   // compared: a key without escapes is viewed in place in the text, any
   // other is decoded into `scratch`. `key` is valid while both live.
-  bool read_key(std::string_view& key, std::string& scratch);
+  // Inline: a struct's keys are read one per member.
+  bool read_key(std::string_view& key, std::string& scratch) {
+    if (view_unescaped_string(key)) return true;
+    if (!read_string(scratch)) return false;
+    key = scratch;
+    return true;
+  }
   // REQUIRES: peek() is '-' or a digit. Leaves the cursor past the number.
   bool read_number(Number& out);
   // REQUIRES: peek() == '{'. Reads an object's members into `out` (sorted,
