@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -22,37 +23,53 @@ struct StructShape {
 
 namespace detail {
 
-// Field names are short: a plain loop beats a call to memcmp.
+// Field names are short: eight bytes at a time, then byte by byte, beats
+// a call to memcmp.
 inline bool same_bytes(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
+  std::size_t i = 0;
+  for (; i + 8 <= a.size(); i += 8) {
+    std::uint64_t x;
+    std::uint64_t y;
+    std::memcpy(&x, a.data() + i, sizeof x);
+    std::memcpy(&y, b.data() + i, sizeof y);
+    if (x != y) return false;
+  }
+  for (; i < a.size(); ++i) {
     if (a[i] != b[i]) return false;
   }
   return true;
+}
+
+// The index of the field named `key`, or -1. Documents nearly always write
+// their fields in declaration order, so the one due next (`expected`) is
+// tried first; any other order finds its field in the full search.
+inline int field_index(const StructShape& shape, std::string_view key, int expected) {
+  if (expected < shape.field_count && same_bytes(shape.fields[expected], key)) return expected;
+  for (int i = 0; i < shape.field_count; ++i) {
+    if (same_bytes(shape.fields[i], key)) return i;
+  }
+  return -1;
 }
 
 template <class ReadField>
 bool read_struct_object(json::Reader& r, const StructShape& shape, ReadField& read_field) {
   namespace msg = json::messages;
   std::uint32_t seen = 0;
+  int expected = 0;  // the field due next in declaration order
   std::string scratch;
   std::string_view key;
   const bool read = r.read_elements(json::Reader::Container::kObject, [&] {
     if (r.peek() != '"') return r.fail_peeked(msg::kKeyMustBeAString);
     if (!r.read_key(key, scratch)) return false;
-    int field = -1;
-    for (int i = 0; i < shape.field_count; ++i) {
-      if (same_bytes(shape.fields[i], key)) {
-        field = i;
-        break;
-      }
-    }
+    const int field = field_index(shape, key, expected);
     if (field >= 0 && (seen & (1u << field)) != 0) {
       return r.fail_duplicate_field(shape.fields[field]);
     }
     if (!r.take_member_colon()) return false;
     if (field < 0) return r.skip_value();
     seen |= 1u << field;
+    expected = field + 1;
     return read_field(field);
   });
   if (!read) return false;
