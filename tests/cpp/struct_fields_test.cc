@@ -7,6 +7,7 @@
 #include <string>
 
 #include "documents/intent_action_state.h"
+#include "documents/struct_reader.h"
 #include "json/writer.h"
 
 namespace orvex::documents {
@@ -74,6 +75,27 @@ TEST(StructFields, DuplicatesInAndOutOfOrder) {
   const Result<Intent> r = decode_intent(R"({"mode": "m", "id": "i", "mode": "n"})");
   ASSERT_FALSE(r.ok());
   EXPECT_EQ(r.failure().message, "duplicate field `mode` at line 1 column 31");
+}
+
+// The word compares of names against a byte-by-byte model: every length
+// up to several words, a difference at every position, high bytes too.
+TEST(StructFields, NameComparisonMatchesAByteByByteOne) {
+  for (std::size_t n = 0; n <= 40; ++n) {
+    std::string a(n, 'a');
+    for (std::size_t i = 0; i < n; ++i) a[i] = static_cast<char>('a' + i % 26);
+    std::string b = a;
+    EXPECT_TRUE(detail::same_bytes(a, b)) << n;
+    for (std::size_t at = 0; at < n; ++at) {
+      for (char other : {'\x00', '\xff', static_cast<char>(a[at] ^ 0x20)}) {
+        b = a;
+        b[at] = other;
+        EXPECT_FALSE(detail::same_bytes(a, b)) << n << " at " << at;
+        EXPECT_FALSE(detail::same_bytes(b, a)) << n << " at " << at;
+      }
+    }
+    EXPECT_FALSE(detail::same_bytes(a, a + "a")) << n;
+    if (n > 0) EXPECT_FALSE(detail::same_bytes(a, std::string_view(a).substr(1))) << n;
+  }
 }
 
 }  // namespace
