@@ -40,7 +40,8 @@ struct State {
 };
 
 // Each returns the document, or a failure whose message is the reading
-// error's text: "<message> at line L column C".
+// error's text: "<message> at line L column C". REQUIRES: `text` outlives
+// the returned Intent, whose strings may view it.
 Result<Intent> decode_intent(std::string_view text);
 Result<ProposedAction> decode_action(std::string_view text);
 Result<State> decode_state(std::string_view text);
