@@ -128,6 +128,16 @@ Object make_object(std::vector<Member> members) {
 }
 
 const JsonValue* find_member(const Object& object, std::string_view key) {
+  // A handful of members are looked through in turn: keys of another length
+  // are passed over without a look at their bytes. Larger objects are
+  // searched by their order.
+  constexpr std::size_t kLinearLookupLimit = 8;
+  if (object.size() <= kLinearLookupLimit) {
+    for (const Member& m : object) {
+      if (m.key.size() == key.size() && std::string_view(m.key) == key) return &m.value;
+    }
+    return nullptr;
+  }
   auto it = std::lower_bound(object.begin(), object.end(), key,
                              [](const Member& m, std::string_view k) { return std::string_view(m.key) < k; });
   if (it == object.end() || it->key != key) return nullptr;

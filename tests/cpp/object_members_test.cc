@@ -77,5 +77,36 @@ TEST(ObjectMembers, RepeatsFoundWhereverTheyMeet) {
   }
 }
 
+// Lookup by walking a handful of members and by searching a larger object
+// in order must agree with an ordered map, for keys present and absent,
+// of the same length as others or not.
+TEST(ObjectMembers, LookupFindsExactlyTheKeysPresent) {
+  const std::string keys[] = {"", "a", "b", "ab", "ba", "abc", "amount", "vendor", "values", "\xC3\xA9", "z", "zz"};
+  std::mt19937 random(11);
+  for (int round = 0; round < 5000; ++round) {
+    const std::size_t count = random() % 24;  // both sides of the walk's limit
+    std::vector<Member> members;
+    std::map<std::string, std::uint64_t> model;
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::string& key = keys[random() % std::size(keys)];
+      members.push_back(Member{key, JsonValue::unsigned_integer(i)});
+      model[key] = i;
+    }
+    const Object object = make_object(std::move(members));
+    for (const std::string& key : keys) {
+      const JsonValue* found = find_member(object, key);
+      const auto expected = model.find(key);
+      if (expected == model.end()) {
+        EXPECT_EQ(found, nullptr) << "round " << round << " key " << key;
+      } else {
+        ASSERT_NE(found, nullptr) << "round " << round << " key " << key;
+        EXPECT_EQ(found->as_unsigned(), expected->second) << "round " << round << " key " << key;
+      }
+    }
+    EXPECT_EQ(find_member(object, "absent"), nullptr);
+    EXPECT_EQ(find_member(object, std::string_view("a\0", 2)), nullptr);  // "a" and one byte more
+  }
+}
+
 }  // namespace
 }  // namespace orvex::json
