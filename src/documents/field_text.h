@@ -60,7 +60,11 @@ class FieldText {
   operator std::string_view() const { return view(); }
   std::size_t size() const { return view().size(); }
 
+  // One overload per kind compared with, so that no comparison has two
+  // equally good conversions to choose from.
+  friend bool operator==(const FieldText& a, const FieldText& b) { return a.view() == b.view(); }
   friend bool operator==(const FieldText& a, std::string_view b) { return a.view() == b; }
+  friend bool operator==(const FieldText& a, const char* b) { return a.view() == std::string_view(b); }
 
  private:
   // The owned text lives on the heap, where moving a FieldText (as vectors

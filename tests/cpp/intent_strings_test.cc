@@ -139,8 +139,12 @@ TEST(FieldText, CopiesAndMovesKeepTheText) {
   target = owned;  // and back
   EXPECT_EQ(target.view(), "short");
   EXPECT_NE(target.view().data(), owned.view().data());
-  target = target;
+  const FieldText& itself = target;
+  target = itself;
   EXPECT_EQ(target.view(), "short");
+  EXPECT_TRUE(target == owned);
+  EXPECT_FALSE(target == viewed);
+  EXPECT_TRUE(std::string_view("short") == target);
   EXPECT_TRUE(FieldText("x") == "x");
   EXPECT_EQ(FieldText().view(), "");
 }

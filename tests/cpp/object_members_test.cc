@@ -14,6 +14,20 @@
 namespace orvex::json {
 namespace {
 
+using Model = std::map<std::string, std::uint64_t>;
+
+// `count` members with keys drawn from `keys`, member i holding the number
+// i, and the ordered map of what an object of them must hold.
+template <std::size_t N>
+void written_at_random(const std::string (&keys)[N], std::size_t count, std::mt19937& random,
+                       std::vector<Member>& members, Model& model) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::string& key = keys[random() % N];
+    members.push_back(Member{key, JsonValue::unsigned_integer(i)});
+    model[key] = i;
+  }
+}
+
 TEST(ObjectMembers, SortedWithTheLastOfEachKeyLikeAnOrderedMap) {
   // Keys that share prefixes, an empty one, and high bytes that must sort
   // above ASCII.
@@ -23,12 +37,8 @@ TEST(ObjectMembers, SortedWithTheLastOfEachKeyLikeAnOrderedMap) {
     // Mostly small objects, some beyond the insertion sort's limit.
     const std::size_t count = round % 10 == 0 ? 17 + random() % 20 : random() % 9;
     std::vector<Member> members;
-    std::map<std::string, std::uint64_t> model;
-    for (std::size_t i = 0; i < count; ++i) {
-      const std::string& key = keys[random() % std::size(keys)];
-      members.push_back(Member{key, JsonValue::unsigned_integer(i)});
-      model[key] = i;
-    }
+    Model model;
+    written_at_random(keys, count, random, members, model);
     const std::vector<Member> written = members;
     sort_members(members);
     ASSERT_EQ(members.size(), model.size()) << "round " << round;
@@ -86,12 +96,8 @@ TEST(ObjectMembers, LookupFindsExactlyTheKeysPresent) {
   for (int round = 0; round < 5000; ++round) {
     const std::size_t count = random() % 24;  // both sides of the walk's limit
     std::vector<Member> members;
-    std::map<std::string, std::uint64_t> model;
-    for (std::size_t i = 0; i < count; ++i) {
-      const std::string& key = keys[random() % std::size(keys)];
-      members.push_back(Member{key, JsonValue::unsigned_integer(i)});
-      model[key] = i;
-    }
+    Model model;
+    written_at_random(keys, count, random, members, model);
     const Object object = make_object(std::move(members));
     for (const std::string& key : keys) {
       const JsonValue* found = find_member(object, key);
