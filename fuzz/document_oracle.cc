@@ -35,7 +35,9 @@ std::optional<std::vector<const JsonValue*>> struct_fields(const JsonValue& tree
   return std::nullopt;
 }
 
-bool text_field(const JsonValue* v, std::string& out) {
+// `Text` is std::string or documents::FieldText (an owned copy).
+template <class Text>
+bool text_field(const JsonValue* v, Text& out) {
   if (v->type() != Type::String) return false;
   out = v->as_string();
   return true;

@@ -84,7 +84,8 @@ ExpectedVerdict expected_verdict(const documents::Intent& intent, const document
       return deny(expected::kUnsupportedOperator, c.operator_text);
     }
     if (!holds) {
-      ExpectedVerdict v = deny(expected::kConstraintViolation, c.attribute + " " + c.operator_text + " ");
+      ExpectedVerdict v = deny(expected::kConstraintViolation,
+                                std::string(c.attribute.view()) + " " + std::string(c.operator_text.view()) + " ");
       v.reason_is_violation = true;
       return v;
     }

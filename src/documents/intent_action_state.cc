@@ -15,6 +15,7 @@ constexpr std::string_view kActionFields[] = {"params"};
 constexpr std::string_view kStateFields[] = {"values"};
 
 constexpr std::size_t kExpectedConstraints = 8;
+constexpr std::size_t kExpectedMapMembers = 8;
 
 constexpr StructShape kIntentShape{kIntentFields, 5, messages::kIntent, messages::kIntentLength};
 constexpr StructShape kConstraintShape{kConstraintFields, 4, messages::kConstraint, messages::kConstraintLength};
@@ -23,12 +24,12 @@ constexpr StructShape kStateShape{kStateFields, 1, messages::kState, messages::k
 
 // Any JSON value held as text: a string's content, or the compact text of
 // anything else.
-bool read_objective(json::Reader& r, std::string& out) {
+bool read_objective(json::Reader& r, FieldText& out) {
   r.skip_whitespace();
-  if (!r.at_end() && r.peek() == '"') return r.read_string(out);
+  if (!r.at_end() && r.peek() == '"') return read_field_string(r, out);
   json::JsonValue value;
   if (!r.read_value(value)) return false;
-  out = json::write_compact(value);
+  out.decoded() = json::write_compact(value);
   return true;
 }
 
@@ -37,6 +38,10 @@ bool read_map(json::Reader& r, json::Object& out) {
   r.skip_whitespace();
   if (r.at_end()) return r.fail_here(json::messages::kEofWhileParsingValue);
   if (r.peek() != '{') return r.fail_invalid_type(messages::kExpectedMap);
+  // An action's params and a state's values hold a handful of members:
+  // one allocation instead of a regrowth at the 2nd, 3rd, 5th... Only the
+  // document's own map is reserved for; nested objects grow as they must.
+  out.reserve(kExpectedMapMembers);
   return r.read_object_members(out);
 }
 

@@ -8,23 +8,26 @@
 #include <vector>
 
 #include "common/result.h"
+#include "documents/field_text.h"
 #include "json/value.h"
 
 namespace orvex::documents {
 
+// The strings below view the intent's text (see documents/field_text.h):
+// a decoded Intent lives no longer than the text it was read from.
 struct Constraint {
-  std::string attribute;
-  std::string operator_text;
+  FieldText attribute;
+  FieldText operator_text;
   json::JsonValue value;  // exactly as read: number kind, key order and all
   std::int32_t priority = 0;
 };
 
 struct Intent {
-  std::string id;
+  FieldText id;
   // The content of a string objective; for any other JSON value its compact text.
-  std::string objective;
-  std::string mode;
-  std::string version;
+  FieldText objective;
+  FieldText mode;
+  FieldText version;
   std::vector<Constraint> constraints;  // document order
 };
 
@@ -37,7 +40,8 @@ struct State {
 };
 
 // Each returns the document, or a failure whose message is the reading
-// error's text: "<message> at line L column C".
+// error's text: "<message> at line L column C". REQUIRES: `text` outlives
+// the returned Intent, whose strings may view it.
 Result<Intent> decode_intent(std::string_view text);
 Result<ProposedAction> decode_action(std::string_view text);
 Result<State> decode_state(std::string_view text);

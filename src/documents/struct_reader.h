@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
 #include "documents/document_expectations.h"
+#include "documents/field_text.h"
 #include "json/json_errors.h"
 #include "json/reader.h"
 
@@ -21,37 +23,61 @@ struct StructShape {
 
 namespace detail {
 
-// Field names are short: a plain loop beats a call to memcmp.
+// Field names are short: a few word compares beat a call to memcmp. A name
+// of eight bytes or more is compared in words, the last one overlapping the
+// one before; a shorter one in two four-byte halves that may overlap.
 inline bool same_bytes(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
+  const std::size_t n = a.size();
+  if (n != b.size()) return false;
+  const auto differ_at = [&](std::size_t at, auto word) {
+    decltype(word) x;
+    decltype(word) y;
+    std::memcpy(&x, a.data() + at, sizeof x);
+    std::memcpy(&y, b.data() + at, sizeof y);
+    return x != y;
+  };
+  if (n >= 8) {
+    for (std::size_t i = 0; i + 8 < n; i += 8) {
+      if (differ_at(i, std::uint64_t{})) return false;
+    }
+    return !differ_at(n - 8, std::uint64_t{});
+  }
+  if (n >= 4) return !differ_at(0, std::uint32_t{}) && !differ_at(n - 4, std::uint32_t{});
+  for (std::size_t i = 0; i < n; ++i) {
     if (a[i] != b[i]) return false;
   }
   return true;
+}
+
+// The index of the field named `key`, or -1. Documents nearly always write
+// their fields in declaration order, so the one due next (`expected`) is
+// tried first; any other order finds its field in the full search.
+inline int field_index(const StructShape& shape, std::string_view key, int expected) {
+  if (expected < shape.field_count && same_bytes(shape.fields[expected], key)) return expected;
+  for (int i = 0; i < shape.field_count; ++i) {
+    if (same_bytes(shape.fields[i], key)) return i;
+  }
+  return -1;
 }
 
 template <class ReadField>
 bool read_struct_object(json::Reader& r, const StructShape& shape, ReadField& read_field) {
   namespace msg = json::messages;
   std::uint32_t seen = 0;
+  int expected = 0;  // the field due next in declaration order
   std::string scratch;
   std::string_view key;
   const bool read = r.read_elements(json::Reader::Container::kObject, [&] {
     if (r.peek() != '"') return r.fail_peeked(msg::kKeyMustBeAString);
     if (!r.read_key(key, scratch)) return false;
-    int field = -1;
-    for (int i = 0; i < shape.field_count; ++i) {
-      if (same_bytes(shape.fields[i], key)) {
-        field = i;
-        break;
-      }
-    }
+    const int field = field_index(shape, key, expected);
     if (field >= 0 && (seen & (1u << field)) != 0) {
       return r.fail_duplicate_field(shape.fields[field]);
     }
     if (!r.take_member_colon()) return false;
     if (field < 0) return r.skip_value();
     seen |= 1u << field;
+    expected = field + 1;
     return read_field(field);
   });
   if (!read) return false;
@@ -116,12 +142,23 @@ bool read_sequence(json::Reader& r, ReadElement&& read_element) {
   return r.read_elements(json::Reader::Container::kArray, read_element);
 }
 
+// REQUIRES: peek() == '"'. A string kept as a view into the text when it
+// holds no escape, decoded into `out`'s own buffer otherwise.
+inline bool read_field_string(json::Reader& r, FieldText& out) {
+  std::string_view in_text;
+  if (r.view_unescaped_string(in_text)) {
+    out = FieldText::in_text(in_text);
+    return true;
+  }
+  return r.read_string(out.decoded());
+}
+
 // A JSON string, or "invalid type: ..., expected a string".
-inline bool read_text(json::Reader& r, std::string& out) {
+inline bool read_text(json::Reader& r, FieldText& out) {
   r.skip_whitespace();
   if (r.at_end()) return r.fail_here(json::messages::kEofWhileParsingValue);
   if (r.peek() != '"') return r.fail_invalid_type(messages::kExpectedString);
-  return r.read_string(out);
+  return read_field_string(r, out);
 }
 
 // A JSON number of any kind, or "invalid type: ..., expected <expected>".

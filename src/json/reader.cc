@@ -167,7 +167,7 @@ bool Reader::read_object_members(Object& out) {
     return read_value(m.value);
   });
   if (!read) return false;
-  out = make_object(std::move(members));
+  sort_members(members);
   return true;
 }
 

@@ -107,14 +107,35 @@ class Reader {
   // REQUIRES: peek() == '"'. Decodes escapes; leaves the cursor past the
   // closing quote. `out` is overwritten.
   bool read_string(std::string& out);
+  // REQUIRES: peek() == '"'. A string without escapes (the usual kind) is
+  // viewed where it stands: `in_text` is set, the cursor leaves past the
+  // closing quote, and it returns true. Any other string (escapes, a
+  // control character, no closing quote) leaves the cursor unmoved and
+  // returns false, for read_string to decode it or to fail at the right
+  // place. Records no error.
+  bool view_unescaped_string(std::string_view& in_text) {
+    const char* after = unescaped_string_end(cur_, end_);
+    if (after == nullptr) return false;
+    in_text = std::string_view(cur_ + 1, static_cast<std::size_t>(after - cur_ - 2));
+    cur_ = after;
+    return true;
+  }
   // REQUIRES: peek() == '"'. Like read_string, for a key that is only
   // compared: a key without escapes is viewed in place in the text, any
   // other is decoded into `scratch`. `key` is valid while both live.
-  bool read_key(std::string_view& key, std::string& scratch);
+  // Inline: a struct's keys are read one per member.
+  bool read_key(std::string_view& key, std::string& scratch) {
+    if (view_unescaped_string(key)) return true;
+    if (!read_string(scratch)) return false;
+    key = scratch;
+    return true;
+  }
   // REQUIRES: peek() is '-' or a digit. Leaves the cursor past the number.
   bool read_number(Number& out);
   // REQUIRES: peek() == '{'. Reads an object's members into `out` (sorted,
   // later duplicates winning). Leaves the cursor past the closing brace.
+  // Whatever `out` held is dropped but its capacity kept, so a caller that
+  // knows the usual size may reserve it first.
   bool read_object_members(Object& out);
   // Checks and discards a value of any depth without recursion, with the
   // relaxed rules of values nobody reads (no nesting limit, no magnitude, no

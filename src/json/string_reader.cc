@@ -74,6 +74,13 @@ bool Reader::read_unicode_escape(std::string& out) {
 }
 
 bool Reader::read_string(std::string& out) {
+  // Most strings hold no escape: one scan finds the closing quote and one
+  // copy takes them. The loop below decodes the rest, and places any error.
+  std::string_view in_text;
+  if (view_unescaped_string(in_text)) {
+    out.assign(in_text);
+    return true;
+  }
   out.clear();
   advance();  // opening quote
   for (;;) {
@@ -104,17 +111,6 @@ bool Reader::read_string(std::string& out) {
         return fail_here(messages::kInvalidEscape);
     }
   }
-}
-
-bool Reader::read_key(std::string_view& key, std::string& scratch) {
-  if (const char* after = unescaped_string_end(cur_, end_)) {
-    key = std::string_view(cur_ + 1, static_cast<std::size_t>(after - cur_ - 2));
-    cur_ = after;
-    return true;
-  }
-  if (!read_string(scratch)) return false;
-  key = scratch;
-  return true;
 }
 
 bool Reader::skip_string() {

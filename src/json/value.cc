@@ -76,24 +76,39 @@ NumberKind JsonValue::number_kind() const {
   }
 }
 
-Object make_object(std::vector<Member> members) {
+void sort_members(std::vector<Member>& members) {
   const auto by_key = [](const Member& a, const Member& b) { return a.key < b.key; };
   // Members usually arrive in order already, or nearly: an insertion sort
   // (stable, no scratch memory) serves small objects; stable_sort the rest.
   // Stability keeps members with equal keys in document order, so the last
   // of each run is the one written last.
   constexpr std::size_t kInsertionSortLimit = 16;
+  // Whether two members may share a key. The insertion sort compares every
+  // pair that ends up adjacent at the moment it becomes adjacent, and equal
+  // keys end up adjacent, so it tells for sure; the usual object, without
+  // repeated keys, then skips the pass that drops them.
+  bool maybe_repeated = true;
   if (members.size() <= kInsertionSortLimit) {
+    maybe_repeated = false;
     for (std::size_t i = 1; i < members.size(); ++i) {
-      if (!by_key(members[i], members[i - 1])) continue;
+      int order = members[i].key.compare(members[i - 1].key);
+      if (order >= 0) {
+        maybe_repeated |= order == 0;
+        continue;
+      }
       Member moving = std::move(members[i]);
       std::size_t j = i;
-      for (; j > 0 && by_key(moving, members[j - 1]); --j) members[j] = std::move(members[j - 1]);
+      do {
+        members[j] = std::move(members[j - 1]);
+        --j;
+      } while (j > 0 && (order = moving.key.compare(members[j - 1].key)) < 0);
+      maybe_repeated |= j > 0 && order == 0;
       members[j] = std::move(moving);
     }
   } else if (!std::is_sorted(members.begin(), members.end(), by_key)) {
     std::stable_sort(members.begin(), members.end(), by_key);
   }
+  if (!maybe_repeated) return;
   // Drop all but the last of each run of equal keys, in place.
   std::size_t kept = 0;
   for (std::size_t i = 0; i < members.size(); ++i) {
@@ -105,10 +120,24 @@ Object make_object(std::vector<Member> members) {
     }
   }
   members.resize(kept);
+}
+
+Object make_object(std::vector<Member> members) {
+  sort_members(members);
   return members;
 }
 
 const JsonValue* find_member(const Object& object, std::string_view key) {
+  // A handful of members are looked through in turn: keys of another length
+  // are passed over without a look at their bytes. Larger objects are
+  // searched by their order.
+  constexpr std::size_t kLinearLookupLimit = 8;
+  if (object.size() <= kLinearLookupLimit) {
+    for (const Member& m : object) {
+      if (m.key.size() == key.size() && std::string_view(m.key) == key) return &m.value;
+    }
+    return nullptr;
+  }
   auto it = std::lower_bound(object.begin(), object.end(), key,
                              [](const Member& m, std::string_view k) { return std::string_view(m.key) < k; });
   if (it == object.end() || it->key != key) return nullptr;

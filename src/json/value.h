@@ -103,6 +103,8 @@ inline Object& JsonValue::set_object() { return state_.emplace<7>(); }
 // Sorts members into ascending byte order of their keys; of several members
 // with the same key the one written last wins and keeps the sorted place.
 Object make_object(std::vector<Member> members);
+// The same, in place: what the reader does with the members it has read.
+void sort_members(std::vector<Member>& members);
 
 // Exact, case-sensitive lookup; nullptr when the key is absent.
 const JsonValue* find_member(const Object& object, std::string_view key);

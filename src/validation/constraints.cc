@@ -23,7 +23,7 @@ constexpr double kAtLeastBoundDefault = 0.0;
 // Whether the constraint holds for `parameter`; nullopt for an operator
 // outside the three.
 std::optional<bool> constraint_holds(const documents::Constraint& constraint, const json::JsonValue& parameter) {
-  const std::string& op = constraint.operator_text;
+  const std::string_view op = constraint.operator_text;
   if (op == constraint_names::kAtMost) {
     return numeric_value(&parameter, kParameterDefault) <= numeric_value(&constraint.value, kAtMostBoundDefault);
   }

@@ -24,7 +24,8 @@ Failure unreadable(std::string_view text, const Failure& reading_error) {
 Result<bool> validate_intent_json(std::string_view intent_json, std::string_view action_json,
                                   std::string_view state_json) {
   // Decoded one after the other, so only the first malformed document is
-  // reported; nothing is recorded for a call that ends here.
+  // reported; nothing is recorded for a call that ends here. The intent's
+  // strings view intent_json, so the documents end with this call.
   const Result<documents::Intent> intent = documents::decode_intent(intent_json);
   if (!intent.ok()) return unreadable(messages::kInvalidIntent, intent.failure());
   const Result<documents::ProposedAction> action = documents::decode_action(action_json);

@@ -140,6 +140,22 @@ TEST(JsonReader, ObjectsKeepLastDuplicateInKeyOrder) {
   EXPECT_EQ(read_outcome("{\"\xC3\xA9\":1,\"z\":2,\"\":3,\"zz\":4}"), "ok {\"\":3,\"z\":2,\"zz\":4,\"\xC3\xA9\":1}");
 }
 
+// A caller may hand in a reserved Object, even one still holding members:
+// they are dropped, the capacity is kept.
+TEST(JsonReader, ObjectMembersReplaceWhatTheTargetHeld) {
+  const std::string text = R"({"b": 1, "a": {"c": 2}, "b": 3})";
+  Object out;
+  out.push_back(Member{"stale", JsonValue::boolean(true)});
+  out.reserve(8);
+  const Member* buffer = out.data();
+  Reader reader(text);
+  ASSERT_TRUE(reader.read_object_members(out));
+  EXPECT_TRUE(reader.finish());
+  EXPECT_EQ(write_compact(JsonValue::object(out)), R"({"a":{"c":2},"b":3})");
+  EXPECT_EQ(out.data(), buffer);
+  EXPECT_EQ(out.capacity(), 8u);
+}
+
 TEST(JsonReader, NestingBudget) {
   std::string ok(127, '[');
   ok += std::string(127, ']');
