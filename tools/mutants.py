@@ -83,7 +83,7 @@ MUTANTS = [
     M("s-word-quote", "string", BYTE_SCAN, "x ^ (kOnes * '\"')", "x ^ (kOnes * '\\'')"),
     M("s-word-index", "string", BYTE_SCAN, "(__builtin_ctzll(flagged) >> 3)", "(__builtin_ctzll(flagged) >> 4)"),
     M("s-close-any", "string", BYTE_SCAN, "close != end && *close == '\"' ? close + 1", "close != end ? close + 1"),
-    M("s-key-length", "string", STRINGS, "after - cur_ - 2)", "after - cur_ - 1)"),
+    M("s-key-length", "string", "src/json/reader.h", "after - cur_ - 2)", "after - cur_ - 1)"),
     M("s-hex-f", "string", STRINGS, "c >= 'a' && c <= 'f'", "c >= 'a' && c < 'f'"),
     M("s-hex-short", "string", STRINGS, "if (end_ - cur_ < 4) {", "if (end_ - cur_ < 3) {"),
     M("s-low-surrogate", "string", STRINGS, "low < 0xDC00 || low > 0xDFFF", "low < 0xDC00 || low >= 0xDFFF"),
