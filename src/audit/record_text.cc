@@ -57,11 +57,18 @@ constexpr std::size_t kSignedNamesSize = [] {
   return size;
 }();
 
-// The key's and the signature's members in the line: name texts, digits
-// and quotes.
-constexpr std::size_t kKeyAndSignatureSize = kNameTexts[layout::kPublicKey].size +
-                                             kNameTexts[layout::kSignature].size +
-                                             2 * (kPublicKeyBytes + kSignatureBytes) + 4;
+// Everything in the line besides the signed values: every member's name
+// text less the comma before the first, the braces, the line feed, and the
+// key's and the signature's digits between their quotes.
+constexpr std::size_t kLineFixedSize = [] {
+  std::size_t size = 2 - 1 + 1;
+  for (std::size_t i = 0; i < layout::kMemberCount; ++i) size += kNameTexts[i].size;
+  return size + 2 * (kPublicKeyBytes + kSignatureBytes) + 4;
+}();
+
+// The bytes of the signed values, which the line repeats: the signed text
+// less its names and punctuation.
+constexpr std::size_t signed_values_size(std::size_t signed_size) { return signed_size - kSignedNamesSize; }
 
 // A hex value between quotes.
 char* write_hex_value(std::span<const std::uint8_t> bytes, char* at) {
@@ -128,9 +135,9 @@ RecordText::RecordText(const documents::Intent& intent, const documents::Propose
   const std::size_t signed_estimate = kSignedNamesSize + timestamp.size() + intent.id.size() +
                                       intent.objective.size() + intent.mode.size() + intent.version.size() +
                                       verdict.reason.size() + kValueSlack;
-  // Room for the line too, which repeats the signed text's bytes and adds
-  // the key, the signature and the line feed.
-  text_.reserve(2 * signed_estimate + kKeyAndSignatureSize + 1);
+  // Room for the line too, which repeats the signed values with its own
+  // names, the key, the signature and the line feed.
+  text_.reserve(signed_estimate + signed_values_size(signed_estimate) + kLineFixedSize);
   text_ += '{';
   bool first = true;
   for (const layout::Member member : layout::kSignedOrder) {
@@ -145,21 +152,9 @@ RecordText::RecordText(const documents::Intent& intent, const documents::Propose
 }
 
 std::string_view RecordText::line(const PublicKey& public_key, const Signature& signature) {
-  // The line's size, counted member by member, so that it is written into
-  // a buffer of exactly that size without a check per piece.
-  std::size_t line_size = 3;  // the braces and the line feed
-  for (std::size_t i = 0; i < layout::kMemberCount; ++i) {
-    const auto member = static_cast<layout::Member>(i);
-    line_size += kNameTexts[member].text(i == 0).size();
-    if (member == layout::kPublicKey) {
-      line_size += 2 * public_key.size() + 2;
-    } else if (member == layout::kSignature) {
-      line_size += 2 * signature.size() + 2;
-    } else {
-      line_size += values_[member].size;
-    }
-  }
-  text_.resize(signed_size_ + line_size);
+  // The line's size is known from the signed text's, so the line is written
+  // into a buffer of exactly that size without a check per piece.
+  text_.resize(signed_size_ + signed_values_size(signed_size_) + kLineFixedSize);
 
   char* at = text_.data() + signed_size_;
   *at++ = '{';
