@@ -128,13 +128,13 @@ Object make_object(std::vector<Member> members) {
 }
 
 const JsonValue* find_member(const Object& object, std::string_view key) {
-  // A handful of members are looked through in turn: keys of another length
-  // are passed over without a look at their bytes. Larger objects are
-  // searched by their order.
+  // A handful of members are looked through in turn (a view's equality
+  // passes over keys of another length without a look at their bytes).
+  // Larger objects are searched by their order.
   constexpr std::size_t kLinearLookupLimit = 8;
   if (object.size() <= kLinearLookupLimit) {
     for (const Member& m : object) {
-      if (m.key.size() == key.size() && std::string_view(m.key) == key) return &m.value;
+      if (std::string_view(m.key) == key) return &m.value;
     }
     return nullptr;
   }
