@@ -9,7 +9,7 @@ CPP_BUILD := build/cpp
 # changed, and nothing at all when nothing did.
 MODULE_BUILD := build/module
 # What the installed module and orvex-audit are built from.
-MODULE_INPUTS := $(shell find src cli/orvex_audit stubs -type f 2>/dev/null) CMakeLists.txt $(wildcard cmake/*) \
+MODULE_INPUTS := $(shell find src cli/orvex_audit python stubs -type f 2>/dev/null) CMakeLists.txt $(wildcard cmake/*) \
   pyproject.toml README.md LICENSE $(wildcard LICENSES/*)
 # The build backend lives in the virtual environment and the builds here run
 # without pip's build isolation: a new isolated environment on every run
