@@ -1,9 +1,19 @@
 """orvex: the guard of orvex_core with a spend ledger that holds one daily cap across threads,
 processes and hosts."""
+from orvex.errors import (CONSTRAINT, DAILY_SPEND, MISSING_ATTRIBUTE, UNSUPPORTED_OPERATOR,
+                          Denied, InvalidParams, MalformedDocument, OrvexError, SeedError,
+                          UnsafeIntent)
+from orvex.guard import Booking, Guard
 from orvex.ledger import (OPEN, RELEASED, SETTLED, DaySummary, Ledger, LedgerError,
                           Reservation)
+from orvex.ledger_url import open_ledger
+from orvex.memory_ledger import MemoryLedger
+from orvex.sqlite_ledger import SqliteLedger
+from orvex.tools import ToolRefused, guarded
+from orvex.version import __version__
 
-__version__ = "0.1.0"
-
-__all__ = ["DaySummary", "Ledger", "LedgerError", "OPEN", "RELEASED", "Reservation", "SETTLED",
-           "__version__"]
+__all__ = ["Booking", "CONSTRAINT", "DAILY_SPEND", "DaySummary", "Denied", "Guard",
+           "InvalidParams", "Ledger", "LedgerError", "MISSING_ATTRIBUTE", "MalformedDocument",
+           "MemoryLedger", "OPEN", "OrvexError", "RELEASED", "Reservation", "SETTLED",
+           "SeedError", "SqliteLedger", "ToolRefused", "UNSUPPORTED_OPERATOR", "UnsafeIntent",
+           "__version__", "guarded", "open_ledger"]

@@ -10,6 +10,8 @@ import abc
 from dataclasses import dataclass
 from typing import Callable, Optional, Sequence, Tuple
 
+from orvex.errors import OrvexError
+
 # The states of a reservation. An open reservation counts against the day's cap until it is
 # settled (it keeps counting) or released (it stops counting).
 OPEN = "open"
@@ -17,7 +19,7 @@ SETTLED = "settled"
 RELEASED = "released"
 
 
-class LedgerError(Exception):
+class LedgerError(OrvexError):
     """The ledger could not be reached, or failed in the middle of a step.
 
     No action is allowed without its booking: whatever raised this, the caller must not run the

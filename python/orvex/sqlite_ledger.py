@@ -1,0 +1,208 @@
+"""`SqliteLedger`: one daily cap for every thread and process of one host, in one SQLite file.
+
+Durability. Every reservation is committed with `synchronous=FULL` before its action may run:
+in WAL mode that syncs the log file on every commit, so a reservation that `reserve` returned
+survives a power cut. `NORMAL` would sync only at checkpoints, and a power cut could then forget
+reservations whose actions already ran, letting the day's total come out lower than what was
+spent. Settles and releases commit with `synchronous=NORMAL`: one lost to a power cut leaves its
+amount counted as reserved, which errs on the safe side, and the next reservation's sync makes
+it durable anyway (the log file is synced as a whole). WAL itself lets readers (the command
+line, `spent_today`) run beside the writer, and `BEGIN IMMEDIATE` takes the write lock before
+the day's total is read, so no two decisions can read the same total.
+"""
+from __future__ import annotations
+
+import contextlib
+import os
+import sqlite3
+import threading
+from typing import Iterator, List, Optional, Sequence, Tuple
+
+from orvex._rows import new_reservation_id, utc_timestamp
+from orvex.errors import PASS_WITHOUT_BOOKING
+from orvex.ledger import (OPEN, RELEASED, SETTLED, DaySummary, Decide, Ledger, LedgerError,
+                          Reservation)
+
+SCHEMA_VERSION = 1
+# How long a step waits for another process's write lock before it fails.
+BUSY_TIMEOUT_SECONDS = 30.0
+# Created on first use, each statement idempotent, under the write lock, so that several
+# processes starting at once create it exactly once.
+SCHEMA = (
+    "CREATE TABLE IF NOT EXISTS orvex_schema (version INTEGER NOT NULL)",
+    "CREATE TABLE IF NOT EXISTS orvex_budget_day (budget TEXT NOT NULL, day TEXT NOT NULL,"
+    " reserved REAL NOT NULL, settled REAL NOT NULL, released REAL NOT NULL,"
+    " PRIMARY KEY (budget, day))",
+    "CREATE TABLE IF NOT EXISTS orvex_reservation (id TEXT PRIMARY KEY, budget TEXT NOT NULL,"
+    " day TEXT NOT NULL, amount REAL NOT NULL, state TEXT NOT NULL, created_at TEXT NOT NULL,"
+    " closed_at TEXT)",
+    "CREATE INDEX IF NOT EXISTS orvex_reservation_open ON orvex_reservation (state, budget, day)",
+)
+_RESERVATION_COLUMNS = "id, budget, day, amount, state, created_at"
+_COUNTED = "SELECT reserved + settled FROM orvex_budget_day WHERE budget = ? AND day = ?"
+_INSERT = ("INSERT INTO orvex_reservation (id, budget, day, amount, state, created_at)"
+           " VALUES (?, ?, ?, ?, 'open', ?)")
+_ADD_RESERVED = ("INSERT INTO orvex_budget_day (budget, day, reserved, settled, released)"
+                 " VALUES (?, ?, ?, 0, 0) ON CONFLICT (budget, day)"
+                 " DO UPDATE SET reserved = reserved + excluded.reserved")
+_MOVE = {
+    SETTLED: "UPDATE orvex_budget_day SET reserved = reserved - ?, settled = settled + ?"
+             " WHERE budget = ? AND day = ?",
+    RELEASED: "UPDATE orvex_budget_day SET reserved = reserved - ?, released = released + ?"
+              " WHERE budget = ? AND day = ?",
+}
+
+
+class SqliteLedger(Ledger):
+    """The ledger in the SQLite file at `path` (created with its schema when missing). Each
+    thread gets a connection of its own; the object may be shared by threads, and each process
+    that opens the same file shares the same cap."""
+
+    def __init__(self, path: "str | os.PathLike[str]", *,
+                 timeout: float = BUSY_TIMEOUT_SECONDS) -> None:
+        self.path = os.fspath(path)
+        self._timeout = timeout
+        self._local = threading.local()
+        self._lock = threading.Lock()
+        self._connections: List[sqlite3.Connection] = []
+        self._pid = os.getpid()
+        with self._step("create its schema"):
+            self._create_schema(self._connection(durable=True))
+
+    def _fail(self, what: str, error: BaseException) -> LedgerError:
+        return LedgerError("the SQLite ledger %s could not %s: %s" % (self.path, what, error))
+
+    @contextlib.contextmanager
+    def _step(self, what: str) -> Iterator[None]:
+        try:
+            yield
+        except sqlite3.Error as error:
+            raise self._fail(what, error) from error
+
+    def _connection(self, durable: bool) -> sqlite3.Connection:
+        """This thread's connection, set to sync every commit when `durable`."""
+        if os.getpid() != self._pid:  # a forked child never uses its parent's connections
+            self._local = threading.local()
+            self._connections = []
+            self._pid = os.getpid()
+        connection: Optional[sqlite3.Connection] = getattr(self._local, "connection", None)
+        if connection is None:
+            connection = sqlite3.connect(self.path, timeout=self._timeout, isolation_level=None,
+                                         check_same_thread=False)
+            mode = connection.execute("PRAGMA journal_mode=WAL").fetchone()[0]
+            if mode != "wal":
+                connection.close()
+                raise sqlite3.OperationalError("journal mode %s instead of wal" % mode)
+            self._local.connection, self._local.durable = connection, None
+            with self._lock:
+                self._connections.append(connection)
+        if self._local.durable != durable:
+            connection.execute("PRAGMA synchronous=%s" % ("FULL" if durable else "NORMAL"))
+            self._local.durable = durable
+        return connection
+
+    @staticmethod
+    def _create_schema(connection: sqlite3.Connection) -> None:
+        connection.execute("BEGIN IMMEDIATE")
+        try:
+            for statement in SCHEMA:
+                connection.execute(statement)
+            rows = connection.execute("SELECT version FROM orvex_schema").fetchall()
+            if not rows:
+                connection.execute("INSERT INTO orvex_schema (version) VALUES (?)",
+                                   (SCHEMA_VERSION,))
+            elif rows != [(SCHEMA_VERSION,)]:
+                raise sqlite3.DatabaseError("its schema version is %s; this orvex reads version %d"
+                                            % (rows[0][0], SCHEMA_VERSION))
+            connection.execute("COMMIT")
+        except BaseException:
+            connection.rollback()
+            raise
+
+    def reserve(self, budget: str, day: str, amount: float, decide: Decide) -> Reservation:
+        with self._step("take the lock of %s on %s" % (budget, day)):
+            connection = self._connection(durable=True)
+            connection.execute("BEGIN IMMEDIATE")
+        try:
+            with self._step("read the total of %s on %s" % (budget, day)):
+                row = connection.execute(_COUNTED, (budget, day)).fetchone()
+            decide(row[0] if row else 0.0)
+        except BaseException:
+            connection.rollback()
+            raise
+        # The guard has decided and logged a PASS: from here a failure leaves a logged PASS
+        # whose action must not run, and the error says so.
+        reservation = Reservation(new_reservation_id(), budget, day, amount, OPEN,
+                                  utc_timestamp())
+        try:
+            connection.execute(_INSERT, (reservation.id, budget, day, amount,
+                                         reservation.created_at))
+            connection.execute(_ADD_RESERVED, (budget, day, amount))
+            connection.execute("COMMIT")
+        except BaseException as error:
+            with contextlib.suppress(sqlite3.Error):
+                connection.rollback()
+            if isinstance(error, sqlite3.Error):
+                raise LedgerError(PASS_WITHOUT_BOOKING.format(self._fail("commit", error))) \
+                    from error
+            raise
+        return reservation
+
+    def _close(self, reservation_id: str, state: str) -> Reservation:
+        with self._step("mark reservation %s %s" % (reservation_id, state)):
+            connection = self._connection(durable=False)
+            connection.execute("BEGIN IMMEDIATE")
+            try:
+                row = connection.execute("SELECT %s FROM orvex_reservation WHERE id = ?"
+                                         % _RESERVATION_COLUMNS, (reservation_id,)).fetchone()
+                if row is None or row[4] != OPEN:
+                    raise LedgerError("no open reservation has the id %r" % reservation_id)
+                reservation = Reservation(*row[:4], state, row[5])  # type: ignore[misc]
+                connection.execute("UPDATE orvex_reservation SET state = ?, closed_at = ?"
+                                   " WHERE id = ?", (state, utc_timestamp(), reservation_id))
+                connection.execute(_MOVE[state], (reservation.amount, reservation.amount,
+                                                  reservation.budget, reservation.day))
+                connection.execute("COMMIT")
+            except BaseException:
+                connection.rollback()
+                raise
+        return reservation
+
+    def settle(self, reservation_id: str) -> Reservation:
+        return self._close(reservation_id, SETTLED)
+
+    def release(self, reservation_id: str) -> Reservation:
+        return self._close(reservation_id, RELEASED)
+
+    def _open_rows(self, where: str, arguments: Tuple[str, ...]) -> List[Reservation]:
+        rows = self._connection(durable=False).execute(
+            "SELECT %s FROM orvex_reservation WHERE state = 'open'%s ORDER BY created_at, rowid"
+            % (_RESERVATION_COLUMNS, where), arguments).fetchall()
+        return [Reservation(*row) for row in rows]
+
+    def day(self, budget: str, day: str) -> DaySummary:
+        with self._step("read %s on %s" % (budget, day)):
+            connection = self._connection(durable=False)
+            # One read transaction: the totals and the open rows are of the same moment.
+            connection.execute("BEGIN")
+            try:
+                row = connection.execute("SELECT reserved, settled, released FROM orvex_budget_day"
+                                         " WHERE budget = ? AND day = ?", (budget, day)).fetchone()
+                still_open = self._open_rows(" AND budget = ? AND day = ?", (budget, day))
+            finally:
+                connection.rollback()
+        reserved, settled, released = row if row else (0.0, 0.0, 0.0)
+        return DaySummary(budget, day, reserved, settled, released, tuple(still_open))
+
+    def open_reservations(self, budget: Optional[str] = None) -> Sequence[Reservation]:
+        with self._step("list the open reservations"):
+            if budget is None:
+                return self._open_rows("", ())
+            return self._open_rows(" AND budget = ?", (budget,))
+
+    def close(self) -> None:
+        with self._lock:
+            connections, self._connections = self._connections, []
+        for connection in connections:
+            connection.close()
+        self._local = threading.local()
