@@ -157,7 +157,7 @@ class SqliteLedger(Ledger):
                                          % _RESERVATION_COLUMNS, (reservation_id,)).fetchone()
                 if row is None or row[4] != OPEN:
                     raise LedgerError("no open reservation has the id %r" % reservation_id)
-                reservation = Reservation(*row[:4], state, row[5])  # type: ignore[misc]
+                reservation = Reservation(row[0], row[1], row[2], row[3], state, row[5])
                 connection.execute("UPDATE orvex_reservation SET state = ?, closed_at = ?"
                                    " WHERE id = ?", (state, utc_timestamp(), reservation_id))
                 connection.execute(_MOVE[state], (reservation.amount, reservation.amount,
