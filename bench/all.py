@@ -11,7 +11,7 @@ import json
 from machine import cpu_model
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-BENCHMARKS = ["guard.py", "fingerprint.py", "reading.py", "verify.py"]
+BENCHMARKS = ["guard.py", "fingerprint.py", "reading.py", "verify.py", "ledger.py"]
 
 
 def main():
