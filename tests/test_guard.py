@@ -161,3 +161,13 @@ def test_the_package_is_typed_strictly():
     checked = subprocess.run([sys.executable, "-m", "mypy", "--strict", "--no-incremental",
                               str(ROOT / "python" / "orvex")], capture_output=True, text=True)
     assert checked.returncode == 0, checked.stdout
+
+
+def test_the_readme_tables_name_the_packages_texts_and_exceptions():
+    from orvex import errors
+    from test_doc_tables import README, code, markdown_table
+    prefixes = [code(row[0]) for row in markdown_table(README, ["prefix", "kind", "logged"])]
+    assert [p for p in prefixes if "ProjectManifest" not in p] == \
+        list(errors.MALFORMED_PREFIXES) + [prefix for prefix, _ in errors.DENIAL_PREFIXES]
+    for row in markdown_table(README, ["exception", "when", "attributes"]):
+        assert issubclass(getattr(orvex, code(row[0].split(" ")[0])), orvex.OrvexError)
