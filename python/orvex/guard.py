@@ -7,6 +7,7 @@ import datetime
 import json
 import logging
 import math
+import sys
 import threading
 from typing import (Any, AsyncIterator, Callable, Dict, Iterator, List, Mapping, Optional,
                     Sequence, Tuple, Union)
@@ -31,10 +32,9 @@ def _zone(timezone: Union[None, str, datetime.tzinfo]) -> datetime.tzinfo:
         return datetime.timezone.utc
     if isinstance(timezone, datetime.tzinfo):
         return timezone
-    try:
-        import zoneinfo
-    except ImportError as error:  # Python 3.8
-        raise ValueError("a time zone by name needs Python 3.9 or later; pass a tzinfo") from error
+    if sys.version_info < (3, 9):
+        raise ValueError("a time zone by name needs Python 3.9 or later; pass a tzinfo")
+    import zoneinfo
     try:
         return zoneinfo.ZoneInfo(timezone)
     except (zoneinfo.ZoneInfoNotFoundError, ValueError) as error:
@@ -228,6 +228,8 @@ class Guard:
         try:
             yield booking
         except BaseException:
+            # Released here on the loop's thread, not awaited: a second cancellation must not
+            # leave the booking open. The step is one short transaction.
             booking._release_quietly()
             raise
         await asyncio.shield(loop.run_in_executor(None, booking.settle))
