@@ -15,7 +15,7 @@ import pytest
 
 import orvex
 from ledger_harness import (BUDGET, MIXED, PURCHASES, CapWatch, LedgerUnderTest, check_invariants,
-                            intent, run_processes, run_threads)
+                            intent, pass_amounts, run_processes, run_threads)
 
 
 def memory_ledger(tmp_path):
@@ -72,7 +72,6 @@ def test_an_in_process_counter_overshoots_across_processes(workdir):
     """What the shared ledger is for: one MemoryLedger per process knows only its own spend."""
     directories, tally = run_processes("memory", workdir, 4, 4, 50, 500, PURCHASES,
                                        dict(os.environ))
-    from ledger_harness import pass_amounts
     assert sum(pass_amounts(directories)) > 500
 
 
