@@ -90,6 +90,7 @@ REFUSED_PARAMS = [
     ({"amount": 5, "unit price": "9"}, "unit price must be a number, not str"),
     ({"amount": 5, "unit price": float("-inf")}, "unit price must be finite"),
     ({"amount": -0.5}, "amount must not be negative"),
+    ({"amount": 10 ** 400}, "amount must be finite"),
 ]
 
 

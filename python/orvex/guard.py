@@ -167,7 +167,11 @@ class Guard:
             value = params[name]
             if isinstance(value, bool) or not isinstance(value, (int, float)):
                 raise errors.InvalidParams(errors.NOT_A_NUMBER.format(name, type(value).__name__))
-            if not math.isfinite(value):
+            try:
+                finite = math.isfinite(value)
+            except OverflowError:  # an int beyond every double
+                finite = False
+            if not finite:
                 raise errors.InvalidParams(errors.NOT_FINITE.format(name))
         amount = params.get(self.spend_param, 0)
         if self.spend_param not in params and self._capped:
@@ -224,6 +228,8 @@ class Guard:
             booking = await asyncio.shield(work)
         except asyncio.CancelledError:
             handoff.abandon()
+            # A refusal that arrives after the cancellation is nobody's to report.
+            work.add_done_callback(lambda done: done.cancelled() or done.exception())
             raise
         try:
             yield booking
