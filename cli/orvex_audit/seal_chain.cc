@@ -67,7 +67,7 @@ class ChainReader {
                                         std::to_string(seal.bytes)}));
     }
     if (!file.first.has_value()) file.first = seal.first;
-    if (seal.first.has_value()) chain_.by_first[*seal.first] = static_cast<std::size_t>(&file - chain_.files.data());
+    chain_.by_text[seal.sha256] = static_cast<std::size_t>(&file - chain_.files.data());
     file.checkpoints.push_back(Checkpoint{seal.bytes, seal.lines, seal.sha256, number});
   }
 
@@ -77,14 +77,15 @@ class ChainReader {
   }
 
  private:
-  // The index of the file that this seal's content belongs to. Content is
-  // known by its first record: found under another name, the file was
-  // renamed; under this name with another first record, this name now
+  // The index of the file that this seal's content belongs to. The very
+  // text of a file's latest seal, sealed again under another name, is that
+  // file renamed; under this name with another first record, this name now
   // stands for a new file, and the old one stays expected on its own.
   std::size_t file_for(const Seal& seal) {
-    if (seal.first.has_value()) {
-      if (const auto found = chain_.by_first.find(*seal.first); found != chain_.by_first.end()) {
-        SealedFile& file = chain_.files[found->second];
+    if (const auto found = chain_.by_text.find(seal.sha256); found != chain_.by_text.end()) {
+      SealedFile& file = chain_.files[found->second];
+      const Checkpoint& latest = file.checkpoints.back();
+      if (latest.sha256 == seal.sha256 && latest.bytes == seal.bytes && latest.lines == seal.lines) {
         if (file.name != seal.file) {
           if (const auto named = chain_.by_name.find(file.name); named != chain_.by_name.end() && named->second == found->second) {
             chain_.by_name.erase(named);
