@@ -182,7 +182,8 @@ OUTPUT
     Columns count bytes from 1. Control bytes in a name or a reason (C0,
     DEL, C1) and bytes that are not UTF-8 are shown as \xHH, so that a
     file's name cannot add lines to the report or reach the terminal as
-    an escape sequence; the JSON report holds them as JSON text. Then one summary line over all inputs:
+    an escape sequence; the JSON report holds them as JSON text. Then
+    one summary line over all inputs:
         R records read: V valid, I invalid
     A repeat counts as invalid. Then, unless exactly one key is pinned,
     one line per distinct key that signed a valid record, in the order
