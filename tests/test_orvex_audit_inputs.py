@@ -72,6 +72,24 @@ def test_a_sealed_file_prepended_to_the_active_log_is_missing(tmp_path, monkeypa
         1, "%s:1: sealed file %s is not among the inputs\n%s" % (site.seals, day.name, summary(14, 14)), "")
 
 
+def test_an_active_log_sealed_then_grown_and_rotated_keeps_its_evidence(tmp_path, monkeypatch):
+    site = Site(tmp_path, monkeypatch)
+    site.seal(site.active)
+    write_log(tmp_path, monkeypatch, count=2)
+    rotated = tmp_path / (LOG_NAME + "-20261204")
+    site.active.rename(rotated)
+    site.seal(rotated)
+    write_log(tmp_path, monkeypatch, count=1)
+    site.seal(site.active)  # the sealer sees the name taken by another file
+    assert site.verify(files=site.rotated + [rotated, site.active]) == (0, summary(17, 17), "")
+    assert site.verify(files=site.rotated + [site.active]) == (
+        1, "%s:5: sealed file %s is not among the inputs\n%s" % (site.seals, rotated.name, summary(13, 13)), "")
+    rotated.write_bytes(rotated.read_bytes()[1:])
+    status, out, _ = site.verify(files=site.rotated + [rotated, site.active])
+    assert status == 1 and "%s: sealed part changed: the first %d bytes do not match the seal at %s:4\n" % (
+        rotated, len(b"".join(line.encode() + b"\n" for line in site.lines[12:])), site.seals) in out
+
+
 @pytest.mark.parametrize("name, shown", [
     (b"d\n12 records read: 12 valid, 0 invalid\nx", "d\\x0a12 records read: 12 valid, 0 invalid\\x0ax"),
     (b"\x1b[2J\x1b]0;owned\x07", "\\x1b[2J\\x1b]0;owned\\x07"),

@@ -82,9 +82,11 @@ COMMANDS
         hashing to the sealed SHA-256 and holding the sealed number of
         lines. A file sealed and then renamed is followed when a seal of
         its new name covers the very text (same length and SHA-256) of its
-        last seal under the old name; its first record never links two
-        names. A sealed file that is not among the inputs is reported
-        missing. Records after the sealed part are reported as
+        last seal under the old name, or, once the old name is sealed over
+        another file, when it was sealed under the new name from the same
+        first record and at least as long (its input must then hold the
+        old seals' text); a first record alone never links two names. A
+        sealed file that is not among the inputs is reported missing. Records after the sealed part are reported as
         unsealed with their count; they fail the run only with
         --require-sealed.
 

@@ -30,7 +30,7 @@ struct Checkpoint {
 struct SealedFile {
   std::string name;  // as the latest seal names it
   std::optional<std::string> first;  // the first record's timestamp
-  std::vector<Checkpoint> checkpoints;
+  std::vector<Checkpoint> checkpoints;  // none once moved to its renamed file
   bool matched = false;  // an input was checked against it
 };
 
@@ -51,10 +51,13 @@ struct SealChain {
 // before it, or a chain that starts again. A file is followed across a
 // rename only by what the sealer saw: a seal of NAME2 that seals the very
 // text (same length, same digest) of the latest seal of NAME1 shows that
-// NAME1 became NAME2. A file's first record never links two names: it is
-// whatever the file's writer chose, and a sealed day copied in front of
-// another file would otherwise pass for that day renamed. Errors opening or
-// reading the file go to `err`.
+// NAME1 became NAME2. So does a later seal of NAME1 over another file (the
+// sealer saw the name taken) when NAME2 was sealed from the same first
+// record and at least as long: its input must then hold NAME1's sealed text.
+// A first record alone never links two names: it is whatever the file's
+// writer chose, and a sealed day copied in front of another file would
+// otherwise pass for that day renamed. Errors opening or reading the file go
+// to `err`.
 SealChain read_seal_chain(const std::string& path, const PinnedKeys& pinned, Report& report, std::FILE* err);
 
 // The sealed file that an input of this base name is: NAME itself or

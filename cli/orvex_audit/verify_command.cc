@@ -127,7 +127,7 @@ class Verification {
   void report_missing() {
     for (std::size_t n = 0; n < seals.files.size(); ++n) {
       const SealedFile& file = seals.files[n];
-      if (file.matched) continue;
+      if (file.matched || file.checkpoints.empty()) continue;
       const auto current = seals.by_name.find(file.name);
       const bool replaced = current != seals.by_name.end() && current->second != n;
       report_.bad_line(options_.seals, file.checkpoints.back().seal_line, FindingKind::kSealedFileMissing,
