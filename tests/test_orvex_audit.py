@@ -26,7 +26,7 @@ SIGNED_MEMBERS = RECORD_ORDER[:8]
 BAD_SIGNATURE = "bad signature: the signed members do not match it"
 USAGE = ("usage: orvex-audit pubkey\n"
          "       orvex-audit verify [--public-key HEX]... [--keys FILE]... [--seals SEALFILE [--require-sealed]]\n"
-         "                          [-j N] [--format text|json] [--] [FILE ...]\n"
+         "                          [--max-line-bytes N] [-j N] [--format text|json] [--] [FILE ...]\n"
          "       orvex-audit seal --seals SEALFILE [--] LOGFILE...\n"
          "       orvex-audit --help | --version\n")
 SEVERAL_KEYS = ("%s keys signed valid records and none is pinned: "

@@ -1,5 +1,6 @@
 #include "orvex_audit/command_line.h"
 
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -31,6 +32,11 @@ constexpr std::string_view kFormatOption = "--format";
 constexpr std::string_view kFormatOptionJoined = "--format=";
 constexpr std::string_view kFormatText = "text";
 constexpr std::string_view kFormatJson = "json";
+constexpr std::string_view kMaxLineBytesOption = "--max-line-bytes";
+constexpr std::string_view kMaxLineBytesOptionJoined = "--max-line-bytes=";
+// A line limit above this would not be a limit; it also keeps the value's
+// digits within a 64-bit count.
+constexpr std::uint64_t kLargestLineLimit = std::uint64_t{1} << 40;
 // More threads than this only cost memory.
 constexpr unsigned kMaxJobs = 1024;
 constexpr std::string_view kEndOfOptions = "--";
@@ -80,6 +86,19 @@ Result<unsigned> parse_jobs(std::string_view text) {
   }
   if (!fits || jobs < 1 || jobs > kMaxJobs) return usage(fill_message(sm::kBadJobs, {std::to_string(kMaxJobs), text}));
   return jobs;
+}
+
+Result<std::size_t> parse_max_line_bytes(std::string_view text) {
+  std::uint64_t bytes = 0;
+  bool fits = !text.empty() && text.size() <= 13;
+  for (const char c : text) {
+    fits = fits && c >= '0' && c <= '9';
+    if (fits) bytes = bytes * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  if (!fits || bytes < 1 || bytes > kLargestLineLimit) {
+    return usage(fill_message(m::kBadMaxLineBytes, {std::to_string(kLargestLineLimit), text}));
+  }
+  return static_cast<std::size_t>(bytes);
 }
 
 // The value of -j at arguments[at]: "-j N", "-jN", "--jobs N" or "--jobs=N".
@@ -165,6 +184,14 @@ Result<Options> parse_verify(const std::vector<std::string>& arguments, std::siz
       Result<unsigned> parsed = parse_jobs(jobs->value());
       if (!parsed.ok()) return std::move(parsed).failure();
       options.jobs = parsed.value();
+      continue;
+    }
+    if (auto limit = option_value(arguments, at, kMaxLineBytesOption, kMaxLineBytesOptionJoined,
+                                  m::kMissingMaxLineBytesValue)) {
+      if (!limit->ok()) return std::move(*limit).failure();
+      Result<std::size_t> parsed = parse_max_line_bytes(limit->value());
+      if (!parsed.ok()) return std::move(parsed).failure();
+      options.max_line_bytes = parsed.value();
       continue;
     }
     if (auto format = option_value(arguments, at, kFormatOption, kFormatOptionJoined, sm::kMissingFormatValue)) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/result.h"
+#include "orvex_audit/line_source.h"
 #include "orvex_audit/pinned_keys.h"
 
 namespace orvex::audit_tool {
@@ -26,6 +27,8 @@ struct Options {
   std::string seals;
   // verify: unsealed records fail the run.
   bool require_sealed = false;
+  // verify: a longer line is a finding, passed over without being kept.
+  std::size_t max_line_bytes = kDefaultMaxLineBytes;
   // verify: threads for the line checks; 0 means one per processor.
   unsigned jobs = 0;
   // verify: the report on standard output.

@@ -11,7 +11,8 @@ inline constexpr std::string_view kHelpText = R"manual(NAME
 SYNOPSIS
     orvex-audit pubkey
     orvex-audit verify [--public-key HEX]... [--keys FILE]... [--seals SEALFILE
-                       [--require-sealed]] [-j N] [--format text|json] [--] [FILE ...]
+                       [--require-sealed]] [--max-line-bytes N] [-j N]
+                       [--format text|json] [--] [FILE ...]
     orvex-audit seal --seals SEALFILE [--] LOGFILE...
     orvex-audit --help | --version
 
@@ -37,13 +38,16 @@ COMMANDS
         no FILE is given ("-" also names standard input). A gzip-compressed
         input (recognised by its first two bytes, 1f 8b, whatever its name)
         is decompressed as it is read; a truncated or corrupt stream is a
-        finding on the line where it breaks off. A directory is refused.
-        The lines are checked on -j threads, and the report is the same
-        byte for byte whatever their number. The input is read
-        as a stream and no line's values are built, so memory is a small
-        buffer plus at most about twice the longest line (lines of any
-        length are read: the guard writes records of any length), plus 21
-        to 43 bytes for each valid record, to find repeats.
+        finding on the line where it breaks off. A directory is refused,
+        and so is a FIFO, a socket or a device (standard input excepted):
+        it is named on standard error at once, never waited on. The lines
+        are checked on -j threads, and the report is the same byte for
+        byte whatever their number. The input is read as a stream and no
+        line's values are built, so memory is a small buffer plus at most
+        about twice the longest line, plus 21 to 43 bytes for each valid
+        record, to find repeats. A line longer than --max-line-bytes is an
+        invalid record reported with its length; it is read to its line
+        feed without being kept, inside gzip members too.
 
         A line is a valid record when all of these hold:
           - it ends with a line feed and holds no carriage return;
@@ -76,9 +80,13 @@ COMMANDS
         stands for NAME, compressed after sealing) must begin with the
         sealed prefix of every seal of its file: the first BYTES bytes,
         hashing to the sealed SHA-256 and holding the sealed number of
-        lines. A file sealed and then renamed is followed by its first
-        record's timestamp. A sealed file that is not among the inputs is
-        reported missing. Records after the sealed part are reported as
+        lines. A file sealed and then renamed is followed when a seal of
+        its new name covers the very text (same length and SHA-256) of its
+        last seal under the old name, or, once the old name is sealed over
+        another file, when it was sealed under the new name from the same
+        first record and at least as long (its input must then hold the
+        old seals' text); a first record alone never links two names. A
+        sealed file that is not among the inputs is reported missing. Records after the sealed part are reported as
         unsealed with their count; they fail the run only with
         --require-sealed.
 
@@ -92,7 +100,9 @@ COMMANDS
         it (same failure texts, exit status 2, nothing written). A seal
         file whose last line is not a seal gets nothing appended. A LOGFILE
         that cannot be read (missing, a directory, damaged gzip) is
-        reported and skipped. Prints nothing on success.
+        reported and skipped, and so is a FIFO, a socket or a device; a
+        seal file that is one of them is refused before it is locked.
+        Prints nothing on success.
 
 OPTIONS
     --public-key HEX, --public-key=HEX
@@ -110,7 +120,9 @@ OPTIONS
         Pins every key listed in FILE, one per line as for --public-key;
         blanks around a key are ignored, and blank lines and lines starting
         with # are skipped. A malformed line is a usage error that names
-        the line. May be given several times, and with --public-key.
+        the line, and so is a FILE that lists no key at all (say, once its
+        last key was retired): it would otherwise pin nothing. May be
+        given several times, and with --public-key.
 
     -h, --help
         Prints this manual and exits with status 0. Only as the command
@@ -129,6 +141,15 @@ OPTIONS
     --require-sealed
         verify --seals: records after the sealed part of a file, or in a
         file that no seal names, fail the run.
+
+    --max-line-bytes N, --max-line-bytes=N
+        verify: a line longer than N bytes (without its line feed) is an
+        invalid record, "line of L bytes is longer than the limit of N
+        bytes", passed over without being kept. N is 1 to 2^40; by default
+        134217728 (128 MiB), far above the records the guard writes (a few
+        hundred bytes; about 1.4 MB for an action carrying a 1 MiB document
+        and 10,000 line items), so memory stays below about twice N
+        whatever the input.
 
     -j N, -jN, --jobs N
         verify: checks lines on N threads (1 to 1024); by default one per
@@ -159,7 +180,12 @@ OUTPUT
         signed by a foreign key HEX
         bad signature: the signed members do not match it
         repeats FILE:LINE byte for byte
-    Columns count bytes from 1. Then one summary line over all inputs:
+        line of L bytes is longer than the limit of N bytes
+    Columns count bytes from 1. Control bytes in a name or a reason (C0,
+    DEL, C1) and bytes that are not UTF-8 are shown as \xHH, so that a
+    file's name cannot add lines to the report or reach the terminal as
+    an escape sequence; the JSON report holds them as JSON text. Then
+    one summary line over all inputs:
         R records read: V valid, I invalid
     A repeat counts as invalid. Then, unless exactly one key is pinned,
     one line per distinct key that signed a valid record, in the order

@@ -3,8 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstring>
-
 #include "common/fill_message.h"
 #include "orvex_audit/seal_texts.h"
 #include "orvex_audit/tool_texts.h"
@@ -20,7 +18,7 @@ InputFile::InputFile(const std::string& name, std::string_view standard_input_na
   display_name_ = name;
   const ReadOnlyFile& file = file_.emplace(name);
   if (file.fd() < 0) {
-    error_ = fill_message(seal_messages::kFileError, {name, std::strerror(file.open_error())});
+    error_ = fill_message(seal_messages::kFileError, {name, file.error()});
     return;
   }
   // Read, a directory fails only later, with a bare "Is a directory".

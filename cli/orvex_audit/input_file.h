@@ -1,6 +1,8 @@
 // An input named on the command line: a file opened for reading and closed
 // on every path, or standard input ("-"), borrowed and left open. A
-// directory is refused at once rather than read as an error later.
+// directory is refused at once rather than read as an error later, and so
+// is a FIFO, a socket or a device, which could block or never end; standard
+// input is read whatever it is, since the caller chose it.
 #pragma once
 
 #include <optional>

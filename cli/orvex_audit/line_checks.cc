@@ -97,6 +97,13 @@ void LineChecks::add(const Line& line) {
   }
 }
 
+void LineChecks::add_refused(std::string reason) {
+  drain();
+  LineVerdict verdict;
+  verdict.reason = std::move(reason);
+  emit_(verdict);
+}
+
 void LineChecks::drain() {
   if (filling_) submit();
   while (!in_flight_.empty()) emit_ready(true);

@@ -49,6 +49,9 @@ class LineChecks {
   // Checks `line` (now or later); emits the verdicts of earlier lines that
   // are ready, in order.
   void add(const Line& line);
+  // A line refused before any check (one over the line limit), in its place
+  // among the others, as an invalid record for `reason`.
+  void add_refused(std::string reason);
   // Emits the verdicts of every line added so far.
   void drain();
 

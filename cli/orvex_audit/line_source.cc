@@ -41,7 +41,8 @@ void GrowingBytes::shrink_above(std::size_t keep) {
   capacity_ = 0;
 }
 
-LineSource::LineSource(ByteSource& source) : source_(source), buffer_(kBufferBytes) {}
+LineSource::LineSource(ByteSource& source, std::size_t max_line_bytes)
+    : source_(source), max_line_bytes_(max_line_bytes), buffer_(kBufferBytes) {}
 
 bool LineSource::refill() {
   const long got = source_.read(buffer_.data(), buffer_.size());
@@ -62,31 +63,40 @@ LineSource::Status LineSource::next(Line& line) {
   pending_.clear();
   pending_.shrink_above(kKeptLineBytes);
   bool straddles = false;
+  std::uint64_t length = 0;  // of the line so far
+  bool over_limit = false;   // then its bytes are counted, not kept
   for (;;) {
     if (begin_ < end_) {
       const char* start = buffer_.data() + begin_;
       const std::size_t available = end_ - begin_;
       const auto* feed = static_cast<const char*>(std::memchr(start, '\n', available));
+      const std::size_t part = feed != nullptr ? static_cast<std::size_t>(feed - start) : available;
+      begin_ += feed != nullptr ? part + 1 : part;
+      length += part;
+      if (!over_limit && length > max_line_bytes_) {
+        over_limit = true;
+        pending_.clear();
+        pending_.shrink_above(0);
+      }
       if (feed != nullptr) {
-        const auto size = static_cast<std::size_t>(feed - start);
-        begin_ += size + 1;
-        if (!straddles) {
+        if (over_limit) {
+          line = Line{std::string_view(), true, length};
+        } else if (!straddles) {
           // The common case: the whole line lies in the buffer, no copy.
-          line = Line{std::string_view(start, size), true};
-          return Status::kLine;
+          line = Line{std::string_view(start, part), true, 0};
+        } else {
+          pending_.append(start, part);
+          line = Line{pending_.view(), true, 0};
         }
-        pending_.append(start, size);
-        line = Line{pending_.view(), true};
         return Status::kLine;
       }
-      pending_.append(start, available);
+      if (!over_limit) pending_.append(start, part);
       straddles = true;
-      begin_ = end_;
     }
     if (at_end_ || failed_ || !refill()) {
       if (failed_) return Status::kReadError;
       if (!straddles) return Status::kEnd;
-      line = Line{pending_.view(), false};
+      line = over_limit ? Line{std::string_view(), false, length} : Line{pending_.view(), false, 0};
       return Status::kLine;
     }
   }

@@ -43,20 +43,30 @@ Result<audit::PublicKey> parse_pinned_key(std::string_view hex) {
 Result<Unit> add_keys_from_file(const std::string& path, PinnedKeys& keys) {
   const ReadOnlyFile file(path);
   if (file.fd() < 0) {
-    return Failure::ordinary(fill_message(m::kKeysFileError, {path, std::strerror(file.open_error())}));
+    return Failure::ordinary(fill_message(m::kKeysFileError, {path, file.error()}));
   }
   DescriptorSource bytes(file.fd());
-  LineSource lines(bytes);
+  LineSource lines(bytes, kDefaultMaxLineBytes);
   Line line;
   std::size_t number = 0;
+  std::size_t listed = 0;
   for (;;) {
     switch (lines.next(line)) {
-      case LineSource::Status::kEnd: return Unit{};
+      case LineSource::Status::kEnd:
+        // A file emptied of its keys (say, the last one retired) must not
+        // turn into "nothing pinned", under which any key passes.
+        if (listed == 0) return Failure::ordinary(fill_message(m::kKeysFileWithoutKey, {path}));
+        return Unit{};
       case LineSource::Status::kReadError:
         return Failure::ordinary(fill_message(m::kKeysFileError, {path, std::strerror(lines.read_error())}));
       case LineSource::Status::kLine: break;
     }
     ++number;
+    if (line.length_over_limit != 0) {
+      return Failure::ordinary(fill_message(m::kKeysLineTooLong, {path, std::to_string(number),
+                                                                  std::to_string(line.length_over_limit),
+                                                                  std::to_string(lines.max_line_bytes())}));
+    }
     const std::string_view text = trimmed(line.text);
     if (text.empty() || text.front() == '#') continue;
     audit::PublicKey key;
@@ -64,6 +74,7 @@ Result<Unit> add_keys_from_file(const std::string& path, PinnedKeys& keys) {
       return Failure::ordinary(fill_message(m::kBadKeysLine, {path, std::to_string(number), text}));
     }
     keys.add(key);
+    ++listed;
   }
 }
 

@@ -28,7 +28,8 @@ Result<audit::PublicKey> parse_pinned_key(std::string_view hex);
 
 // Adds the keys listed in the file at `path`: one key per line, surrounding
 // blanks ignored; a line that is blank or starts with '#' holds none. The
-// failure names the file and, for a malformed line, its number.
+// failure names the file and, for a malformed line, its number; a file that
+// lists no key at all fails too.
 Result<Unit> add_keys_from_file(const std::string& path, PinnedKeys& keys);
 
 }  // namespace orvex::audit_tool

@@ -6,6 +6,7 @@
 #include "common/hex.h"
 #include "json/utf8.h"
 #include "json/writer.h"
+#include "orvex_audit/terminal_text.h"
 #include "orvex_audit/tool_texts.h"
 
 namespace orvex::audit_tool {
@@ -44,12 +45,15 @@ std::string_view without_line_feed(std::string_view text) {
 
 }  // namespace
 
+// The text report is read on terminals and by line: names and reasons, which
+// can carry a file's name or a line's bytes, are shown with their control
+// bytes escaped. The JSON report escapes them as JSON instead.
 void TextReport::bad_line(std::string_view input, std::uint64_t line, FindingKind, std::string_view reason) {
-  write_text(out_, fill_message(m::kLineReport, {input, std::to_string(line), reason}));
+  write_text(out_, fill_message(m::kLineReport, {terminal_text(input), std::to_string(line), terminal_text(reason)}));
 }
 
 void TextReport::bad_file(std::string_view input, FindingKind, std::string_view reason) {
-  write_text(out_, fill_message(m::kFileReport, {input, reason}));
+  write_text(out_, fill_message(m::kFileReport, {terminal_text(input), terminal_text(reason)}));
 }
 
 void TextReport::summary(const VerifyTotals& totals, const KeyTally& keys, bool list_keys) {

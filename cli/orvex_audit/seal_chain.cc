@@ -67,7 +67,7 @@ class ChainReader {
                                         std::to_string(seal.bytes)}));
     }
     if (!file.first.has_value()) file.first = seal.first;
-    if (seal.first.has_value()) chain_.by_first[*seal.first] = static_cast<std::size_t>(&file - chain_.files.data());
+    chain_.by_text[seal.sha256] = static_cast<std::size_t>(&file - chain_.files.data());
     file.checkpoints.push_back(Checkpoint{seal.bytes, seal.lines, seal.sha256, number});
   }
 
@@ -77,14 +77,15 @@ class ChainReader {
   }
 
  private:
-  // The index of the file that this seal's content belongs to. Content is
-  // known by its first record: found under another name, the file was
-  // renamed; under this name with another first record, this name now
+  // The index of the file that this seal's content belongs to. The very
+  // text of a file's latest seal, sealed again under another name, is that
+  // file renamed; under this name with another first record, this name now
   // stands for a new file, and the old one stays expected on its own.
   std::size_t file_for(const Seal& seal) {
-    if (seal.first.has_value()) {
-      if (const auto found = chain_.by_first.find(*seal.first); found != chain_.by_first.end()) {
-        SealedFile& file = chain_.files[found->second];
+    if (const auto found = chain_.by_text.find(seal.sha256); found != chain_.by_text.end()) {
+      SealedFile& file = chain_.files[found->second];
+      if (!file.checkpoints.empty() && file.checkpoints.back().sha256 == seal.sha256 &&
+          file.checkpoints.back().bytes == seal.bytes && file.checkpoints.back().lines == seal.lines) {
         if (file.name != seal.file) {
           if (const auto named = chain_.by_name.find(file.name); named != chain_.by_name.end() && named->second == found->second) {
             chain_.by_name.erase(named);
@@ -99,10 +100,33 @@ class ChainReader {
       const SealedFile& file = chain_.files[named->second];
       // An empty file has no first record yet: its next seal may give one.
       if (!file.first.has_value() || file.first == seal.first) return named->second;
+      follow_rename(named->second);
     }
     chain_.files.push_back(SealedFile{seal.file, std::nullopt, {}, false});
     chain_.by_name[seal.file] = chain_.files.size() - 1;
     return chain_.files.size() - 1;
+  }
+
+  // The name of files[gone] has just been sealed over another file: the
+  // file it held was renamed (a rotation of a log sealed while active) or
+  // removed. Renamed, it was sealed since under another name, from the same
+  // first record and at least as long; its seals then move to that file,
+  // whose input must hold their text too, by digest. Only a name that the
+  // sealer itself saw taken by another file can lose its file this way: a
+  // sealed day copied in front of another file leaves its own name expected.
+  void follow_rename(std::size_t gone) {
+    SealedFile& old = chain_.files[gone];
+    for (std::size_t n = gone + 1; n < chain_.files.size(); ++n) {
+      SealedFile& file = chain_.files[n];
+      if (file.checkpoints.empty() || file.name == old.name || file.first != old.first ||
+          file.checkpoints.front().bytes < old.checkpoints.back().bytes) {
+        continue;
+      }
+      for (const Checkpoint& checkpoint : old.checkpoints) chain_.by_text[checkpoint.sha256] = n;
+      file.checkpoints.insert(file.checkpoints.begin(), old.checkpoints.begin(), old.checkpoints.end());
+      old.checkpoints.clear();
+      return;
+    }
   }
 
   const std::string& path_;

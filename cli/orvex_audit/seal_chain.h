@@ -30,15 +30,16 @@ struct Checkpoint {
 struct SealedFile {
   std::string name;  // as the latest seal names it
   std::optional<std::string> first;  // the first record's timestamp
-  std::vector<Checkpoint> checkpoints;
+  std::vector<Checkpoint> checkpoints;  // none once moved to its renamed file
   bool matched = false;  // an input was checked against it
 };
 
 struct SealChain {
   std::vector<SealedFile> files;  // in the order of their first seals
-  // The file each name now stands for, and the file of each first record.
+  // The file each name now stands for, and the file whose seals sealed a
+  // text (by its digest), for renames.
   std::map<std::string, std::size_t, std::less<>> by_name;
-  std::map<std::string, std::size_t, std::less<>> by_first;
+  std::map<fingerprint::Sha256Digest, std::size_t> by_text;
   std::uint64_t seals = 0;        // valid seal lines
   std::uint64_t findings = 0;     // reported on the seal file's lines
   bool read_failed = false;       // the seal file could not be opened or read
@@ -47,10 +48,16 @@ struct SealChain {
 // Reads the seal file at `path` and reports, as findings on its lines: a
 // line that is no seal, a bad signature, a key that is not pinned (or, with
 // nothing pinned, a second key), a seal that does not name the seal line
-// before it, or a chain that starts again. A file's content is followed
-// across a rename by its first record's timestamp: a seal of NAME2 with the
-// same first record as an earlier seal of NAME1 shows that NAME1 became
-// NAME2 (a rotation). Errors opening or reading the file go to `err`.
+// before it, or a chain that starts again. A file is followed across a
+// rename only by what the sealer saw: a seal of NAME2 that seals the very
+// text (same length, same digest) of the latest seal of NAME1 shows that
+// NAME1 became NAME2. So does a later seal of NAME1 over another file (the
+// sealer saw the name taken) when NAME2 was sealed from the same first
+// record and at least as long: its input must then hold NAME1's sealed text.
+// A first record alone never links two names: it is whatever the file's
+// writer chose, and a sealed day copied in front of another file would
+// otherwise pass for that day renamed. Errors opening or reading the file go
+// to `err`.
 SealChain read_seal_chain(const std::string& path, const PinnedKeys& pinned, Report& report, std::FILE* err);
 
 // The sealed file that an input of this base name is: NAME itself or

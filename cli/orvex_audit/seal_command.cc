@@ -18,6 +18,7 @@
 #include "orvex_audit/input_text.h"
 #include "orvex_audit/key_loading.h"
 #include "orvex_audit/log_summary.h"
+#include "orvex_audit/read_only_file.h"
 #include "orvex_audit/seal_file_lines.h"
 #include "orvex_audit/seal_line.h"
 #include "orvex_audit/seal_texts.h"
@@ -43,11 +44,13 @@ std::string system_error(std::string_view name, int error) {
 class SealFile {
  public:
   explicit SealFile(const std::string& name) : name_(name) {
-    do {
-      fd_ = ::open(name.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, kCreateMode);
-    } while (fd_ < 0 && errno == EINTR);
+    // A seal file that is no regular file is refused before it is locked:
+    // reading a FIFO would block with the lock held, and every later sealer
+    // with it.
+    std::string reason;
+    fd_ = open_without_waiting(name, O_RDWR | O_APPEND | O_CREAT, kCreateMode, reason);
     if (fd_ < 0) {
-      error_ = system_error(name, errno);
+      error_ = fill_message(sm::kFileError, {name, reason});
       return;
     }
     int locked;

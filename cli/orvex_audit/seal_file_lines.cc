@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "common/fill_message.h"
 #include "orvex_audit/seal_texts.h"
 
 namespace orvex::audit_tool {
@@ -16,7 +17,12 @@ SealFileLines::Status SealFileLines::next(Result<Seal>& seal) {
   ++number_;
   // A torn last line may be a seal cut short by a failed write: it is no
   // evidence either way, and nothing may be chained onto it.
-  seal = line.has_line_feed ? read_seal_line(line.text) : Failure::ordinary(std::string(seal_messages::kTorn));
+  if (line.length_over_limit != 0) {
+    // Passed over unread: a seal file's line costs no more memory than a seal.
+    seal = Failure::ordinary(fill_message(seal_messages::kTooLong, {std::to_string(kMaxSealLineBytes)}));
+  } else {
+    seal = line.has_line_feed ? read_seal_line(line.text) : Failure::ordinary(std::string(seal_messages::kTorn));
+  }
   return Status::kLine;
 }
 

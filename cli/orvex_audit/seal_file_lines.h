@@ -14,7 +14,7 @@ class SealFileLines {
  public:
   // REQUIRES: `fd` is open for reading at the start of the seal file and
   // outlives this object, which does not close it.
-  explicit SealFileLines(int fd) : bytes_(fd), lines_(bytes_) {}
+  explicit SealFileLines(int fd) : bytes_(fd), lines_(bytes_, kMaxSealLineBytes) {}
 
   SealFileLines(const SealFileLines&) = delete;
   SealFileLines& operator=(const SealFileLines&) = delete;

@@ -23,6 +23,8 @@ inline constexpr std::string_view kExtraMember = "extra member {} after \"{}\"";
 inline constexpr std::string_view kBadHex = "\"{}\" is not {} lowercase hexadecimal digits";
 inline constexpr std::string_view kForeignKey = "signed by a foreign key {}";
 inline constexpr std::string_view kBadSignature = "bad signature: the signed members do not match it";
+// The line's length and the limit, both in bytes.
+inline constexpr std::string_view kLineTooLong = "line of {} bytes is longer than the limit of {} bytes";
 // The earlier line's input name and line number.
 inline constexpr std::string_view kRepeatedLine = "repeats {}:{} byte for byte";
 
@@ -48,7 +50,7 @@ inline constexpr std::string_view kErrorLine = "orvex-audit: {}\n";
 inline constexpr std::string_view kUsageHint =
     "usage: orvex-audit pubkey\n"
     "       orvex-audit verify [--public-key HEX]... [--keys FILE]... [--seals SEALFILE [--require-sealed]]\n"
-    "                          [-j N] [--format text|json] [--] [FILE ...]\n"
+    "                          [--max-line-bytes N] [-j N] [--format text|json] [--] [FILE ...]\n"
     "       orvex-audit seal --seals SEALFILE [--] LOGFILE...\n"
     "       orvex-audit --help | --version\n";
 inline constexpr std::string_view kMissingCommand = "missing command";
@@ -60,7 +62,14 @@ inline constexpr std::string_view kMissingKeysValue = "--keys needs a value";
 inline constexpr std::string_view kKeysFileError = "--keys {}: {}";
 // The keys file's name, the line number, the line without surrounding blanks.
 inline constexpr std::string_view kBadKeysLine = "--keys {}:{}: needs 64 hexadecimal digits, got \"{}\"";
+// The keys file's name.
+// The keys file's name, the line number, the line's length and the limit.
+inline constexpr std::string_view kKeysLineTooLong = "--keys {}:{}: line of {} bytes is longer than the limit of {} bytes";
+inline constexpr std::string_view kKeysFileWithoutKey = "--keys {}: holds no key, so it would pin nothing";
 inline constexpr std::string_view kBadPinnedKey = "--public-key needs 64 hexadecimal digits, got \"{}\"";
+inline constexpr std::string_view kMissingMaxLineBytesValue = "--max-line-bytes needs a value";
+// The largest limit, then the value as given.
+inline constexpr std::string_view kBadMaxLineBytes = "--max-line-bytes needs a whole number from 1 to {}, got \"{}\"";
 inline constexpr std::string_view kPubkeyTakesNoArguments = "pubkey takes no arguments";
 // Name of the file (or kStandardInputName), then the system's error text.
 inline constexpr std::string_view kInputError = "{}: {}";
@@ -68,6 +77,13 @@ inline constexpr std::string_view kOutputError = "standard output: {}";
 // Without pinned keys, when at most one key signed.
 inline constexpr std::string_view kNothingPinned =
     "note: no key is pinned, so a record signed by any key passes; pin the trusted key with --public-key HEX";
+// What the file is: one of the kinds below.
+inline constexpr std::string_view kNotRegularFile = "is a {}, not a regular file";
+inline constexpr std::string_view kFifoKind = "FIFO";
+inline constexpr std::string_view kSocketKind = "socket";
+inline constexpr std::string_view kCharacterDeviceKind = "character device";
+inline constexpr std::string_view kBlockDeviceKind = "block device";
+inline constexpr std::string_view kSpecialFileKind = "special file";
 inline constexpr std::string_view kOutOfMemory = "out of memory";
 inline constexpr std::string_view kInternalError = "internal error";
 

@@ -89,13 +89,20 @@ class Verification {
     if (sealed != nullptr) sealed->matched = true;
     SealedPrefix prefix(text, sealed);
     ByteSource& bytes = sealing ? static_cast<ByteSource&>(prefix) : text;
-    LineSource source(bytes);
+    LineSource source(bytes, options_.max_line_bytes);
     Line line;
     bool read_whole = true;
     for (bool more = true; more;) {
       switch (source.next(line)) {
         case LineSource::Status::kEnd: more = false; break;
-        case LineSource::Status::kLine: checks_.add(line); break;
+        case LineSource::Status::kLine:
+          if (line.length_over_limit != 0) {
+            checks_.add_refused(fill_message(m::kLineTooLong, {std::to_string(line.length_over_limit),
+                                                               std::to_string(source.max_line_bytes())}));
+          } else {
+            checks_.add(line);
+          }
+          break;
         case LineSource::Status::kReadError:
           checks_.drain();
           more = false;
@@ -120,7 +127,7 @@ class Verification {
   void report_missing() {
     for (std::size_t n = 0; n < seals.files.size(); ++n) {
       const SealedFile& file = seals.files[n];
-      if (file.matched) continue;
+      if (file.matched || file.checkpoints.empty()) continue;
       const auto current = seals.by_name.find(file.name);
       const bool replaced = current != seals.by_name.end() && current->second != n;
       report_.bad_line(options_.seals, file.checkpoints.back().seal_line, FindingKind::kSealedFileMissing,
