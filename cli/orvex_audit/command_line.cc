@@ -269,6 +269,7 @@ Result<Options> parse_verify(const std::vector<std::string>& arguments, std::siz
       Result<std::uint64_t> seconds = parse_duration(age->value());
       if (!seconds.ok()) return std::move(seconds).failure();
       options.max_seal_age = seconds.value();
+      options.max_seal_age_text = std::string(age->value());
       continue;
     }
     if (auto jobs = jobs_value(arguments, at)) {

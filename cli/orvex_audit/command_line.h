@@ -41,6 +41,7 @@ struct Options {
   std::vector<std::string> active;
   // verify: a chain whose newest seal is older than this many seconds fails.
   std::optional<std::uint64_t> max_seal_age;
+  std::string max_seal_age_text;  // as given, for the report
   // verify: threads for the line checks; 0 means one per processor.
   unsigned jobs = 0;
   // verify: the report on standard output.

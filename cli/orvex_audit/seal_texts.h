@@ -127,6 +127,30 @@ inline constexpr std::string_view kChainNamesMissingStart =
     "broken chain: the first seal names a predecessor that is not in the seal file";
 inline constexpr std::string_view kChainRestarts =
     "broken chain: a new chain starts here, so the seals before this line are not linked to it";
+// A chain seal's chain name.
+inline constexpr std::string_view kChainNotPinned = "seal of chain {}, which has no pinned anchor";
+inline constexpr std::string_view kSecondChainUnpinned =
+    "seal of a second chain {} while no anchor is pinned: pin each chain's anchor with --anchor NAME=HEX";
+// Chain, the sequence number of its first seal in the file.
+inline constexpr std::string_view kChainStartsLate =
+    "broken chain: chain {} begins here with its seal {}, and the seals before it are not in the seal file";
+// Chain, the key that signed.
+inline constexpr std::string_view kNotTheAnchor = "the first seal of chain {} is signed by {}, which is not its anchor";
+// Sequence found, chain, sequence expected, the line of the chain's seal before.
+inline constexpr std::string_view kWrongSequence =
+    "broken chain: seal {} of chain {} where seal {} belongs, after the seal on line {}";
+// Key that signed, chain, the line of the chain's seal before.
+inline constexpr std::string_view kNotTheNamedKey =
+    "seal signed by {}, not by the key that chain {}'s seal on line {} names as the next";
+inline constexpr std::string_view kFirstFormatNotTrusted =
+    "a first-format seal, signed with the records' key, is not trusted when seal anchors are pinned";
+// Chain, seal file.
+inline constexpr std::string_view kPinnedChainUnsealed = "chain {} has no seal in {}";
+// Chain, seal file, line, when it was made, the age allowed as given.
+inline constexpr std::string_view kChainTooOld =
+    "the newest seal of chain {} ({}:{}) was made at {}, longer ago than {}";
+inline constexpr std::string_view kNoAnchorPinned =
+    "note: no seal anchor is pinned, so a seal chain begun by anyone passes; pin each chain's anchor with --anchor NAME=HEX";
 // The line of the seal before it.
 inline constexpr std::string_view kChainGap = "broken chain: the seal does not name the seal on line {} before it";
 // File name, its earlier seal's line, bytes then and now.
@@ -147,5 +171,9 @@ inline constexpr std::string_view kSealedFileReplaced =
 // Number of records.
 inline constexpr std::string_view kUnsealedRecords = "{} records after the sealed part are not sealed";
 inline constexpr std::string_view kNothingSealed = "{} records and no seal: nothing of this file is sealed";
+inline constexpr std::string_view kUnsealedActive =
+    "{} records after the sealed part are not sealed yet: the active log, sealed at its next rotation";
+inline constexpr std::string_view kNothingSealedActive =
+    "{} records and no seal yet: the active log, sealed at its next rotation";
 
 }  // namespace orvex::audit_tool::seal_messages
