@@ -201,9 +201,9 @@ Result<Options> parse_seal(const std::vector<std::string>& arguments, std::size_
     return usage(fill_message(m::kUnknownOption, {argument}));
   }
   if (options.seals.empty()) return usage(std::string(sm::kMissingSealsOption));
+  if (options.files.empty()) return usage(std::string(sm::kNothingToSeal));
   if (options.records_key && !options.key_file.empty()) return usage(std::string(sm::kKeyFileAndRecordsKey));
   if (!options.records_key && options.key_file.empty()) return usage(std::string(sm::kSealNeedsKey));
-  if (options.files.empty()) return usage(std::string(sm::kNothingToSeal));
   return options;
 }
 

@@ -54,6 +54,8 @@ std::optional<std::int64_t> rfc3339_seconds(std::string_view text) {
     offset = (offset_hours * 60 + offset_minutes) * 60;
     if (text[at] == '-') offset = -offset;
     at += 6;
+  } else {
+    return std::nullopt;  // a time without its offset is no instant
   }
   if (at != text.size()) return std::nullopt;
   return days_from_civil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second - offset;
