@@ -150,18 +150,25 @@ def test_key_file_open_to_others_or_malformed_is_refused(host):
     assert host.seals.read_bytes() == before
 
 
+# The steps that the next run passes again: all but the storing of a pending
+# key, which it finds stored and uses.
+STEPS_PASSED_AGAIN = {"pending-temp", "seal-appended", "next-temp", "next-stored"}
+
+
 @pytest.mark.parametrize("step", CRASH_STEPS)
 def test_a_sealer_killed_at_any_step_finishes_on_its_next_run(host, step):
     crash = dict(os.environ, ORVEX_AUDIT_CRASH_AT=step)
     assert host.seal(host.active, env=crash)[0] == CRASH_EXIT
-    assert host.seal(host.active, env=crash)[0] == CRASH_EXIT  # killed again at the same step
+    # Killed again on its way through the unfinished step, then run whole.
+    assert host.seal(host.active, env=crash)[0] == (CRASH_EXIT if step in STEPS_PASSED_AGAIN else 0)
     assert host.seal(host.active) == (0, "", "")
     seals = read_seals(host.seals)
     check_chain(seals)
     # No key signed two seals, so none named two successors.
-    assert len({s["public_key"] for s in seals}) == len(seals)
+    assert len({s["public_key"] for s in seals}) == len(seals) >= 4
     assert [s["sequence"] for s in seals] == list(range(len(seals)))
-    assert len(seals) == (5 if step.startswith("next") or step == "seal-appended" else 4)
+    state = key_file_state(host.key)
+    assert (int(state["sequence"]), state["tip"]) == (len(seals), seals[-1]["signature"]) and "next" not in state
     assert not (host.dir / "seal.key.new").exists()
     status, out, _ = host.verify()
     assert (status, out) == (0, summary(11, 11))
