@@ -294,3 +294,18 @@ def test_an_anchors_file_pins_its_chains(host):
     anchors.write_text(host.anchor + "\n")
     assert run("verify", "--public-key", PUBLIC_KEY, "--anchors", str(anchors), "--seals", str(host.seals),
                *map(str, host.files + [host.active])) == (0, healthy_report(host), "")
+
+
+def test_one_key_file_never_signs_for_two_seal_files_at_once(host):
+    """Sealers of one key file with two copies of the seal file take turns:
+    the second finds the first's seal as the tip and refuses, so the key
+    names one successor only."""
+    import subprocess
+    from test_orvex_audit import COMMAND
+    copy = host.dir / "copy.seals"
+    shutil.copyfile(host.seals, copy)
+    sealers = [subprocess.Popen([COMMAND, "seal", "--key-file", str(host.key), "--seals", str(path), str(host.active)],
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE) for path in (host.seals, copy)]
+    statuses = sorted(sealer.wait(timeout=60) for sealer in sealers)
+    assert statuses == [0, 2]
+    assert len(read_seals(host.seals)) + len(read_seals(copy)) == 7

@@ -257,6 +257,11 @@ constexpr std::string_view kNextStep = "next";
 // anywhere is finished by the next: a pending key is used, never replaced,
 // so a key never names two different successors.
 int seal_with_key_file(const Options& options, SealFile& seals, std::FILE* err) {
+  const KeyFileLock lock(options.key_file);
+  if (!lock.error().empty()) {
+    report_error(err, lock.error());
+    return kExitTrouble;
+  }
   Result<SealingKeyState> read = read_key_file(options.key_file);
   if (!read.ok()) {
     report_error(err, read.failure().message);

@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sodium.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -220,6 +221,22 @@ Result<SealingKeyState> parse_key_file(const std::string& path, std::string_view
 }
 
 }  // namespace
+
+KeyFileLock::KeyFileLock(const std::string& key_file) {
+  const std::string directory = directory_of(key_file);
+  fd_ = open_retrying(directory.c_str(), O_RDONLY | O_DIRECTORY);
+  int locked = -1;
+  if (fd_ >= 0) {
+    do {
+      locked = ::flock(fd_, LOCK_EX);
+    } while (locked != 0 && errno == EINTR);
+  }
+  if (locked != 0) error_ = fill_message(sm::kKeyFileError, {directory, std::strerror(errno)});
+}
+
+KeyFileLock::~KeyFileLock() {
+  if (fd_ >= 0) ::close(fd_);  // releases the lock
+}
 
 SecretSeed& SecretSeed::operator=(const SecretSeed& other) {
   bytes_ = other.bytes_;

@@ -51,6 +51,25 @@ struct SealingKeyState {
   std::optional<SecretSeed> next;
 };
 
+// An exclusive lock on the key file's directory, held while it lives. The
+// key file itself is replaced by rename, so a lock on it would not outlive
+// a seal; the directory stays. Two sealers of one key file (with different
+// seal files, say) thus take turns, and the second sees the first's seal
+// as the chain's tip.
+class KeyFileLock {
+ public:
+  explicit KeyFileLock(const std::string& key_file);
+  KeyFileLock(const KeyFileLock&) = delete;
+  KeyFileLock& operator=(const KeyFileLock&) = delete;
+  ~KeyFileLock();
+  // Empty when the lock is held.
+  const std::string& error() const { return error_; }
+
+ private:
+  int fd_ = -1;
+  std::string error_;
+};
+
 // Reads and checks the key file. Refuses a file that is not a regular file,
 // that others than its owner may read or write, or that is not exactly as
 // write_key_file writes it; the failure names the file and never shows a
