@@ -12,12 +12,18 @@ import stat
 
 import pytest
 from cryptography.hazmat.primitives.asymmetric.ed25519 import Ed25519PrivateKey
+from cryptography.hazmat.primitives.serialization import Encoding, PublicFormat
 
 from test_orvex_audit import LOG_NAME, PUBLIC_KEY, SEED, run, summary, write_log
 from test_orvex_audit_seals import check_chain, read_seals, seal_env
 
 CRASH_STEPS = ["pending-temp", "pending-stored", "seal-appended", "next-temp", "next-stored"]
 CRASH_EXIT = 86
+
+
+def public_of(seed_hex):
+    key = Ed25519PrivateKey.from_private_bytes(bytes.fromhex(seed_hex))
+    return key.public_key().public_bytes(Encoding.Raw, PublicFormat.Raw).hex()
 
 
 def key_file_state(path):
@@ -85,8 +91,7 @@ def test_seal_init_makes_a_private_key_file_and_prints_the_anchor(tmp_path):
     assert stat.S_IMODE(key.stat().st_mode) == 0o600
     state = key_file_state(key)
     assert (state["chain"], state["sequence"], state["tip"]) == ("web-1", "0", "none")
-    assert Ed25519PrivateKey.from_private_bytes(bytes.fromhex(state["seed"])).public_key().public_bytes_raw().hex() \
-        == anchor
+    assert public_of(state["seed"]) == anchor
     before = key.read_bytes()
     assert run("seal-init", "--key-file", str(key)) == (
         2, "", "orvex-audit: --key-file %s: exists already, and a sealing key is never overwritten\n" % key)
@@ -132,8 +137,7 @@ def test_each_seal_is_signed_by_the_key_its_predecessor_named(host):
     # The key file now holds the key the newest seal named, and nothing else.
     state = key_file_state(host.key)
     assert (state["sequence"], state["tip"]) == ("3", seals[-1]["signature"]) and "next" not in state
-    public = Ed25519PrivateKey.from_private_bytes(bytes.fromhex(state["seed"])).public_key().public_bytes_raw()
-    assert public.hex() == seals[-1]["next_key"]
+    assert public_of(state["seed"]) == seals[-1]["next_key"]
     assert stat.S_IMODE(host.key.stat().st_mode) == 0o600 and not (host.dir / "seal.key.new").exists()
     assert host.verify() == (0, healthy_report(host), "")
 
