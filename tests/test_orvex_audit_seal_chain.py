@@ -313,3 +313,18 @@ def test_one_key_file_never_signs_for_two_seal_files_at_once(host):
     statuses = sorted(sealer.wait(timeout=60) for sealer in sealers)
     assert statuses == [0, 2]
     assert len(read_seals(host.seals)) + len(read_seals(copy)) == 7
+
+
+def test_a_key_file_and_a_seal_file_that_do_not_belong_together(host, tmp_path):
+    fresh = tmp_path / "fresh.key"
+    assert run("seal-init", "--key-file", str(fresh), "--chain", "host-a")[0] == 0
+    empty = tmp_path / "empty.seals"
+    for key, seals, message in [
+        (fresh, host.seals, "%s: the key file starts chain host-a, but the seal file already holds seals; "
+                            "start a chain in a new seal file" % host.seals),
+        (host.key, empty, "%s: the key file of chain host-a is at seal 3, but the seal file holds none of the "
+                          "chain's seals" % empty),
+    ]:
+        status, out, err = run("seal", "--key-file", str(key), "--seals", str(seals), str(host.active))
+        assert (status, out, err) == (2, "", "orvex-audit: %s\n" % message)
+    assert empty.read_bytes() == b"" and len(read_seals(host.seals)) == 3
