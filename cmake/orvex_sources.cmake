@@ -29,10 +29,13 @@ set(ORVEX_FUZZ_ORACLE_SOURCES
   ${ORVEX_SOURCE_ROOT}/fuzz/properties.cc
   ${ORVEX_SOURCE_ROOT}/fuzz/document_oracle.cc
   ${ORVEX_SOURCE_ROOT}/fuzz/verdict_oracle.cc)
-# The parts of orvex-audit the fuzz targets reach: the seal line, and the
-# gzip-transparent input and its lines (which alone need zlib).
-set(ORVEX_FUZZ_SEAL_LINE_SOURCES ${ORVEX_SOURCE_ROOT}/cli/orvex_audit/seal_line.cc)
-set(ORVEX_FUZZ_GZIP_INPUT_SOURCES
-  ${ORVEX_SOURCE_ROOT}/cli/orvex_audit/input_text.cc
-  ${ORVEX_SOURCE_ROOT}/cli/orvex_audit/byte_source.cc
-  ${ORVEX_SOURCE_ROOT}/cli/orvex_audit/line_source.cc)
+# The parts of orvex-audit the fuzz targets reach: the seal line and the
+# anchors file, and the gzip-transparent input and its lines (which alone
+# need zlib).
+set(ORVEX_FUZZ_SEAL_LINE_SOURCES
+  ${ORVEX_SOURCE_ROOT}/cli/orvex_audit/seal_line.cc
+  ${ORVEX_SOURCE_ROOT}/cli/orvex_audit/seal_anchors.cc
+  ${ORVEX_SOURCE_ROOT}/cli/orvex_audit/line_source.cc
+  ${ORVEX_SOURCE_ROOT}/cli/orvex_audit/read_only_file.cc
+  ${ORVEX_SOURCE_ROOT}/cli/orvex_audit/byte_source.cc)
+set(ORVEX_FUZZ_GZIP_INPUT_SOURCES ${ORVEX_SOURCE_ROOT}/cli/orvex_audit/input_text.cc)

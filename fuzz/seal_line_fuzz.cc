@@ -1,8 +1,8 @@
 // The seal-line reader on hostile bytes: it never crashes, it accepts only
 // lines that the writer writes byte for byte, and every refusal is one of
 // its reasons. Inputs that start with a byte below 0x20 instead build a seal
-// from the remaining bytes and require the reader to take the written line
-// back unchanged.
+// (first-format or chain) from the remaining bytes and require the reader to
+// take the written line back unchanged.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -59,6 +59,16 @@ void check_written_seal(std::string_view input) {
   }
   take_bytes(rest, seal.public_key);
   take_bytes(rest, seal.signature);
+  // An odd byte after these makes a chain seal of the same values.
+  if (!rest.empty() && rest[0] & 1) {
+    rest.remove_prefix(1);
+    seal.format = audit_tool::kChainSealFormat;
+    const std::string_view chain_length = take(rest, 1);
+    seal.chain = std::string(take(rest, chain_length.empty() ? 0 : static_cast<unsigned char>(chain_length[0]) % 70));
+    if (!audit_tool::is_chain_name(seal.chain)) seal.chain = "web-1";
+    seal.sequence = take_number(rest);
+    take_bytes(rest, seal.next_key);
+  }
 
   const std::string line = audit_tool::seal_line_text(seal);
   const Result<Seal> read = audit_tool::read_seal_line(line);

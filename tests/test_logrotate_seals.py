@@ -51,7 +51,7 @@ def recipe_for(directory, compress):
     """The example configuration with its paths moved into `directory`."""
     text = RECIPE.read_text()
     text = text.replace("/srv/agent", str(directory))
-    text = text.replace("/etc/orvex/seed", str(directory / "seed"))
+    text = text.replace("/etc/orvex/seal.key", str(directory / "seal.key"))
     text = text.replace("/usr/local/bin/orvex-audit", COMMAND)
     if not compress:
         text = text.replace("    compress\n", "    nocompress\n")
@@ -71,7 +71,9 @@ def rotated(request, tmp_path_factory):
     if not os.path.exists(LOGROTATE):
         pytest.fail("logrotate is not installed: run tools/install_system_deps.sh")
     directory = tmp_path_factory.mktemp("rotation")
-    (directory / "seed").write_text(SEED + "\n")
+    status, anchor, _ = run("seal-init", "--key-file", str(directory / "seal.key"), "--chain", "rotation")
+    assert status == 0
+    (directory / "anchors").write_text(anchor)
     config = directory / "orvex_audit.conf"
     config.write_text(recipe_for(directory, request.param))
     config.chmod(0o644)
@@ -102,7 +104,8 @@ def test_every_rotated_file_is_sealed_in_one_chain(rotated):
     seals = read_seals(directory / "orvex_audit.seals")
     assert len(seals) == ROTATIONS
     check_chain(seals)
-    assert all(s["public_key"] == PUBLIC_KEY for s in seals)
+    anchor = (directory / "anchors").read_text().strip().split("=")[1]
+    assert seals[0]["public_key"] == anchor and all(s["chain"] == "rotation" for s in seals)
     rotated_files = [p for p in log_files(directory) if p.name != LOG_NAME]
     assert len(rotated_files) == ROTATIONS
     for seal, path in zip(seals, rotated_files):
@@ -135,9 +138,9 @@ def test_every_record_verifies_with_the_pinned_key(rotated):
     assert (status, out) == (0, "%d records read: %d valid, 0 invalid\n" % (sum(counts), sum(counts)))
 
 
-def verify_site(directory, files):
-    return run("verify", "--public-key", PUBLIC_KEY, "--seals", str(directory / "orvex_audit.seals"),
-               *map(str, files))
+def verify_site(directory, files, *extra):
+    return run("verify", "--public-key", PUBLIC_KEY, "--anchors", str(directory / "anchors"),
+               "--seals", str(directory / "orvex_audit.seals"), *extra, *map(str, files))
 
 
 def test_verify_with_the_seals_finds_everything_intact(rotated):
@@ -148,6 +151,14 @@ def test_verify_with_the_seals_finds_everything_intact(rotated):
     lines = text_of(active).count(b"\n")
     unsealed = "%s: %d records and no seal: nothing of this file is sealed\n" % (active, lines) if lines else ""
     assert (status, out, err) == (0, unsealed + "%d records read: %d valid, 0 invalid\n"
+                                  % (sum(counts), sum(counts)), "")
+    # The recipe's own check: only the active log's records may be unsealed,
+    # and the newest seal is recent.
+    status, out, err = verify_site(directory, files, "--require-sealed", "--active", LOG_NAME,
+                                   "--max-seal-age", "26h")
+    allowed = ("%s: %d records and no seal yet: the active log, sealed at its next rotation\n" % (active, lines)
+               if lines else "")
+    assert (status, out, err) == (0, allowed + "%d records read: %d valid, 0 invalid\n"
                                   % (sum(counts), sum(counts)), "")
 
 

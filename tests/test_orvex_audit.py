@@ -25,9 +25,11 @@ OTHER_SEED = "4ccd089b28ff96da9db6c346ec114e0f5b8a319f35aba624da8cf6ed4fb8a6fb"
 SIGNED_MEMBERS = RECORD_ORDER[:8]
 BAD_SIGNATURE = "bad signature: the signed members do not match it"
 USAGE = ("usage: orvex-audit pubkey\n"
-         "       orvex-audit verify [--public-key HEX]... [--keys FILE]... [--seals SEALFILE [--require-sealed]]\n"
+         "       orvex-audit verify [--public-key HEX]... [--keys FILE]... [--seals SEALFILE [--anchor NAME=HEX]...\n"
+         "                          [--anchors FILE]... [--require-sealed] [--active LOG]... [--max-seal-age DURATION]]\n"
          "                          [--max-line-bytes N] [-j N] [--format text|json] [--] [FILE ...]\n"
-         "       orvex-audit seal --seals SEALFILE [--] LOGFILE...\n"
+         "       orvex-audit seal-init --key-file KEYFILE [--chain NAME]\n"
+         "       orvex-audit seal (--key-file KEYFILE | --records-key) --seals SEALFILE [--] LOGFILE...\n"
          "       orvex-audit --help | --version\n")
 SEVERAL_KEYS = ("%s keys signed valid records and none is pinned: "
                 "pin the trusted ones with --public-key HEX or --keys FILE\n")
@@ -358,7 +360,8 @@ def test_help_reads_like_a_manual():
         assert headings == ["NAME", "SYNOPSIS", "DESCRIPTION", "COMMANDS", "OPTIONS", "OUTPUT", "EXIT STATUS",
                             "ENVIRONMENT", "EXAMPLES"]
         assert "orvex-audit verify [--public-key HEX]... [--keys FILE]... [--seals SEALFILE" in out
-        assert "orvex-audit seal --seals SEALFILE [--] LOGFILE..." in out
+        assert "orvex-audit seal --key-file KEYFILE --seals SEALFILE [--] LOGFILE..." in out
+        assert "orvex-audit seal-init --key-file KEYFILE [--chain NAME]" in out
 
 
 @pytest.mark.parametrize("arguments, message", [

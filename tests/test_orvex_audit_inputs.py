@@ -51,10 +51,10 @@ def test_special_files_are_refused_at_once_everywhere(tmp_path, monkeypatch, kin
     status, out, err = quick("verify", "--public-key", PUBLIC_KEY, "--seals", path, log)
     assert (status, err) == (2, "orvex-audit: %s\n" % refused) and out.endswith(summary(2, 2))
     assert quick("verify", "--keys", path, log) == (2, "", "orvex-audit: --keys %s\n%s" % (refused, USAGE))
-    assert quick("seal", "--seals", path, log, env=seal_env()) == (2, "", "orvex-audit: %s\n" % refused)
-    assert quick("seal", "--seals", seals, path, log, env=seal_env()) == (2, "", "orvex-audit: %s\n" % refused)
+    assert quick("seal", "--records-key", "--seals", path, log, env=seal_env()) == (2, "", "orvex-audit: %s\n" % refused)
+    assert quick("seal", "--records-key", "--seals", seals, path, log, env=seal_env()) == (2, "", "orvex-audit: %s\n" % refused)
     # The seal file's lock went with that run; standard input may be a pipe.
-    assert quick("seal", "--seals", seals, log, env=seal_env()) == (0, "", "")
+    assert quick("seal", "--records-key", "--seals", seals, log, env=seal_env()) == (0, "", "")
     assert quick("verify", "--public-key", PUBLIC_KEY, "--seals", seals, log) == (0, summary(2, 2), "")
     assert quick("verify", "--public-key", PUBLIC_KEY, stdin=open(log, "rb").read()) == (0, summary(2, 2), "")
 

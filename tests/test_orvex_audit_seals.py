@@ -18,6 +18,8 @@ from test_orvex_audit import (COMMAND, OTHER_SEED, PUBLIC_KEY, SEED, LOG_NAME, O
 
 SEAL_ORDER = ["seal", "file", "bytes", "lines", "sha256", "first", "last", "sealed_at", "previous",
               "public_key", "signature"]
+CHAIN_SEAL_ORDER = ["seal", "chain", "sequence", "file", "bytes", "lines", "sha256", "first", "last", "sealed_at",
+                    "previous", "public_key", "next_key", "signature"]
 
 
 def seal_env(seed=SEED):
@@ -31,7 +33,7 @@ def read_seals(path):
     seals = []
     for line in raw.decode("utf-8").split("\n")[:-1]:
         seal = json.loads(line)
-        assert list(seal) == SEAL_ORDER
+        assert list(seal) == (CHAIN_SEAL_ORDER if seal["seal"] == 2 else SEAL_ORDER)
         assert json.dumps(seal, separators=(",", ":"), ensure_ascii=False) == line
         signed = {key: seal[key] for key in sorted(seal) if key != "signature"}
         text = json.dumps(signed, separators=(",", ":"), ensure_ascii=False).encode("utf-8")
@@ -55,9 +57,13 @@ def summary_of(seal):
 
 
 def check_chain(seals):
+    """Each seal names the one before; a chain seal is also signed by the key
+    that the seal before named, with the next sequence number."""
     assert seals[0]["previous"] is None
     for before, after in zip(seals, seals[1:]):
         assert after["previous"] == before["signature"]
+        if after["seal"] == 2:
+            assert (after["public_key"], after["sequence"]) == (before["next_key"], before["sequence"] + 1)
 
 
 @pytest.fixture
@@ -77,7 +83,7 @@ def logs(tmp_path, monkeypatch):
 def test_seals_each_file_in_a_chain(logs, tmp_path):
     first, second = logs
     seals_path = tmp_path / "audit.seals"
-    assert run("seal", "--seals", str(seals_path), str(first), str(second), env=seal_env()) == (0, "", "")
+    assert run("seal", "--records-key", "--seals", str(seals_path), str(first), str(second), env=seal_env()) == (0, "", "")
     seals = read_seals(seals_path)
     assert [s["file"] for s in seals] == ["first.log", "second.log"]
     assert [summary_of(s) for s in seals] == [expected_summary(first.read_bytes()),
@@ -90,10 +96,10 @@ def test_seals_each_file_in_a_chain(logs, tmp_path):
 def test_appends_never_truncates_and_the_chain_goes_on(logs, tmp_path):
     first, second = logs
     seals_path = tmp_path / "audit.seals"
-    assert run("seal", "--seals", str(seals_path), str(first), env=seal_env())[0] == 0
+    assert run("seal", "--records-key", "--seals", str(seals_path), str(first), env=seal_env())[0] == 0
     before = seals_path.read_bytes()
     # A later seal under another key still names its predecessor.
-    assert run("seal", "--seals=" + str(seals_path), str(second), env=seal_env(OTHER_SEED))[0] == 0
+    assert run("seal", "--records-key", "--seals=" + str(seals_path), str(second), env=seal_env(OTHER_SEED))[0] == 0
     assert seals_path.read_bytes().startswith(before)
     seals = read_seals(seals_path)
     assert [s["public_key"] for s in seals] == [PUBLIC_KEY, OTHER_PUBLIC_KEY]
@@ -104,9 +110,9 @@ def test_sealing_the_active_log_again_covers_the_longer_prefix(tmp_path, monkeyp
     write_log(tmp_path, monkeypatch, count=3)
     active = tmp_path / LOG_NAME
     seals_path = tmp_path / "audit.seals"
-    assert run("seal", "--seals", str(seals_path), str(active), env=seal_env())[0] == 0
+    assert run("seal", "--records-key", "--seals", str(seals_path), str(active), env=seal_env())[0] == 0
     write_log(tmp_path, monkeypatch, count=2)
-    assert run("seal", "--seals", str(seals_path), str(active), env=seal_env())[0] == 0
+    assert run("seal", "--records-key", "--seals", str(seals_path), str(active), env=seal_env())[0] == 0
     seals = read_seals(seals_path)
     assert [s["lines"] for s in seals] == [3, 5]
     assert summary_of(seals[1]) == expected_summary(active.read_bytes())
@@ -118,7 +124,7 @@ def test_empty_log_is_sealed_with_no_timestamps(tmp_path):
     empty = tmp_path / "empty.log"
     empty.write_bytes(b"")
     seals_path = tmp_path / "audit.seals"
-    assert run("seal", "--seals", str(seals_path), str(empty), env=seal_env())[0] == 0
+    assert run("seal", "--records-key", "--seals", str(seals_path), str(empty), env=seal_env())[0] == 0
     assert summary_of(read_seals(seals_path)[0]) == (0, 0, hashlib.sha256(b"").hexdigest(), None, None)
 
 
@@ -134,7 +140,7 @@ def test_gzip_is_sealed_as_its_text(logs, tmp_path):
     plain_named_gz = tmp_path / "plain.gz"
     plain_named_gz.write_bytes(text)
     seals_path = tmp_path / "audit.seals"
-    assert run("seal", "--seals", str(seals_path), str(packed), str(double), str(plain_named_gz),
+    assert run("seal", "--records-key", "--seals", str(seals_path), str(packed), str(double), str(plain_named_gz),
                env=seal_env()) == (0, "", "")
     seals = read_seals(seals_path)
     assert [s["file"] for s in seals] == ["first.log.gz", "double.gz", "plain.gz"]
@@ -164,7 +170,7 @@ def test_damaged_gzip_is_refused_and_named(logs, tmp_path, case):
     damaged = tmp_path / "damaged.gz"
     damaged.write_bytes(data)
     seals_path = tmp_path / "audit.seals"
-    status, out, err = run("seal", "--seals", str(seals_path), str(damaged), str(first), env=seal_env())
+    status, out, err = run("seal", "--records-key", "--seals", str(seals_path), str(damaged), str(first), env=seal_env())
     assert (status, out) == (2, "")
     assert err.startswith("orvex-audit: %s: %s" % (damaged, message)) and err.count("\n") == 1, err
     # The other file is still sealed, and starts the chain.
@@ -177,7 +183,7 @@ def test_inputs_that_cannot_be_sealed(logs, tmp_path):
     first, _ = logs
     seals_path = tmp_path / "audit.seals"
     missing = tmp_path / "missing.log"
-    status, out, err = run("seal", "--seals", str(seals_path), str(tmp_path), str(missing), str(first),
+    status, out, err = run("seal", "--records-key", "--seals", str(seals_path), str(tmp_path), str(missing), str(first),
                            env=seal_env())
     assert (status, out) == (2, "")
     assert err == ("orvex-audit: %s: is a directory, not a log file\n"
@@ -189,7 +195,7 @@ def test_name_that_is_not_utf8(tmp_path):
     name = os.fsencode(str(tmp_path)) + b"/bad\xff.log"
     with open(name, "wb") as bad:
         bad.write(b"")
-    done = subprocess.run([COMMAND, "seal", "--seals", str(tmp_path / "s"), name], capture_output=True,
+    done = subprocess.run([COMMAND, "seal", "--records-key", "--seals", str(tmp_path / "s"), name], capture_output=True,
                           env=seal_env(), timeout=60)
     assert done.returncode == 2
     assert done.stderr.endswith(b"bad\xff.log: the file's name is not UTF-8 and cannot be sealed\n")
@@ -206,7 +212,7 @@ def test_seed_failures_are_pubkeys_and_touch_nothing(logs, tmp_path, seed, expec
     if seed is not None:
         env["ORVEX_SEED"] = seed
     seals_path = tmp_path / "audit.seals"
-    assert run("seal", "--seals", str(seals_path), str(first), env=env) == (2, "", "orvex-audit: %s\n" % expected)
+    assert run("seal", "--records-key", "--seals", str(seals_path), str(first), env=env) == (2, "", "orvex-audit: %s\n" % expected)
     assert run("pubkey", env=env) == (2, "", "orvex-audit: %s\n" % expected)
     assert not seals_path.exists()
 
@@ -232,7 +238,7 @@ def test_double_dash_ends_the_options(tmp_path):
     odd = tmp_path / "--seals"
     odd.write_bytes(b"")
     seals_path = tmp_path / "audit.seals"
-    assert run("seal", "--seals", str(seals_path), "--", "--seals", cwd=tmp_path, env=seal_env())[0] == 0
+    assert run("seal", "--records-key", "--seals", str(seals_path), "--", "--seals", cwd=tmp_path, env=seal_env())[0] == 0
     assert [s["file"] for s in read_seals(seals_path)] == ["--seals"]
 
 
@@ -244,7 +250,7 @@ def test_double_dash_ends_the_options(tmp_path):
 def test_seal_file_that_is_not_ours_gets_nothing_appended(logs, tmp_path, damage, reason):
     first, _ = logs
     seals_path = tmp_path / "audit.seals"
-    assert run("seal", "--seals", str(seals_path), str(first), env=seal_env())[0] == 0
+    assert run("seal", "--records-key", "--seals", str(seals_path), str(first), env=seal_env())[0] == 0
     if damage:
         with open(seals_path, "ab") as seals:
             seals.write(damage)
@@ -252,7 +258,7 @@ def test_seal_file_that_is_not_ours_gets_nothing_appended(logs, tmp_path, damage
         seals_path.write_bytes(seals_path.read_bytes()[:-1])
         reason = "1: not a seal: the seal file ends without a line feed"
     before = seals_path.read_bytes()
-    assert run("seal", "--seals", str(seals_path), str(first), env=seal_env()) == (
+    assert run("seal", "--records-key", "--seals", str(seals_path), str(first), env=seal_env()) == (
         2, "", "orvex-audit: %s:%s; no seal was added\n" % (seals_path, reason))
     assert seals_path.read_bytes() == before
 
@@ -260,7 +266,7 @@ def test_seal_file_that_is_not_ours_gets_nothing_appended(logs, tmp_path, damage
 def test_concurrent_sealers_make_one_chain(logs, tmp_path):
     first, second = logs
     seals_path = tmp_path / "audit.seals"
-    sealers = [subprocess.Popen([COMMAND, "seal", "--seals", str(seals_path), str(first), str(second)],
+    sealers = [subprocess.Popen([COMMAND, "seal", "--records-key", "--seals", str(seals_path), str(first), str(second)],
                                 env=seal_env()) for _ in range(8)]
     assert [sealer.wait(timeout=60) for sealer in sealers] == [0] * 8
     seals = read_seals(seals_path)
@@ -271,9 +277,10 @@ def test_concurrent_sealers_make_one_chain(logs, tmp_path):
 def test_the_readme_table_lists_the_members_in_their_order(logs, tmp_path):
     from test_doc_tables import README, code, markdown_table
     table = markdown_table(README, ["#", "seal member", "content"])
-    assert [int(row[0]) for row in table] == list(range(1, len(SEAL_ORDER) + 1))
-    assert [code(row[1]) for row in table] == SEAL_ORDER
+    assert [int(row[0]) for row in table] == list(range(1, len(CHAIN_SEAL_ORDER) + 1))
+    assert [code(row[1]) for row in table] == CHAIN_SEAL_ORDER
     first, _ = logs
     seals_path = tmp_path / "audit.seals"
-    assert run("seal", "--seals", str(seals_path), str(first), env=seal_env())[0] == 0
+    assert run("seal-init", "--key-file", str(tmp_path / "k"), "--chain", "c")[0] == 0
+    assert run("seal", "--key-file", str(tmp_path / "k"), "--seals", str(seals_path), str(first))[0] == 0
     assert list(read_seals(seals_path)[0]) == [code(row[1]) for row in table]

@@ -14,7 +14,8 @@ from test_orvex_audit import (LOG_NAME, NOTHING_PINNED, OTHER_PUBLIC_KEY, OTHER_
 from test_orvex_audit_seals import seal_env
 
 KINDS = ["torn-line", "invalid-record", "repeated-line", "damaged-input", "invalid-seal", "broken-chain",
-         "sealed-part-changed", "sealed-file-missing", "unsealed-records", "several-keys-unpinned"]
+         "sealed-part-changed", "sealed-file-missing", "unsealed-records", "several-keys-unpinned", "foreign-chain",
+         "stale-chain"]
 
 
 class Site:
@@ -40,7 +41,7 @@ class Site:
         return self.dir / "orvex_audit.seals"
 
     def seal(self, *paths, seed=SEED):
-        status, out, err = run("seal", "--seals", str(self.seals), *map(str, paths), env=seal_env(seed))
+        status, out, err = run("seal", "--records-key", "--seals", str(self.seals), *map(str, paths), env=seal_env(seed))
         assert (status, out, err) == (0, "", "")
 
     def verify(self, *extra, files=None, key=PUBLIC_KEY):

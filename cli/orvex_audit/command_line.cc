@@ -6,6 +6,7 @@
 
 #include "common/fill_message.h"
 #include "orvex_audit/input_file.h"
+#include "orvex_audit/seal_line.h"
 #include "orvex_audit/seal_texts.h"
 #include "orvex_audit/tool_texts.h"
 
@@ -14,6 +15,7 @@ namespace orvex::audit_tool {
 namespace {
 
 namespace m = messages;
+namespace sm = seal_messages;
 
 constexpr std::string_view kPubkeyCommand = "pubkey";
 constexpr std::string_view kVerifyCommand = "verify";
@@ -25,6 +27,22 @@ constexpr std::string_view kSealCommand = "seal";
 constexpr std::string_view kSealsOption = "--seals";
 constexpr std::string_view kSealsOptionJoined = "--seals=";
 constexpr std::string_view kRequireSealedOption = "--require-sealed";
+constexpr std::string_view kSealInitCommand = "seal-init";
+constexpr std::string_view kKeyFileOption = "--key-file";
+constexpr std::string_view kKeyFileOptionJoined = "--key-file=";
+constexpr std::string_view kChainOption = "--chain";
+constexpr std::string_view kChainOptionJoined = "--chain=";
+constexpr std::string_view kRecordsKeyOption = "--records-key";
+constexpr std::string_view kAnchorOption = "--anchor";
+constexpr std::string_view kAnchorOptionJoined = "--anchor=";
+constexpr std::string_view kAnchorsOption = "--anchors";
+constexpr std::string_view kAnchorsOptionJoined = "--anchors=";
+constexpr std::string_view kActiveOption = "--active";
+constexpr std::string_view kActiveOptionJoined = "--active=";
+constexpr std::string_view kMaxSealAgeOption = "--max-seal-age";
+constexpr std::string_view kMaxSealAgeOptionJoined = "--max-seal-age=";
+// Ten years: a longer age is a typing error, not a schedule.
+constexpr std::uint64_t kMaxSealAgeSeconds = std::uint64_t{3650} * 86400;
 constexpr std::string_view kJobsOption = "-j";
 constexpr std::string_view kJobsOptionLong = "--jobs";
 constexpr std::string_view kJobsOptionLongJoined = "--jobs=";
@@ -66,8 +84,6 @@ std::optional<Result<std::string_view>> option_value(const std::vector<std::stri
   if (argument.substr(0, joined.size()) == joined) return Result<std::string_view>(argument.substr(joined.size()));
   return std::nullopt;
 }
-
-namespace sm = seal_messages;
 
 // --seals, once, with a value that is not empty.
 Result<Unit> take_seals(std::string_view value, Options& options) {
@@ -112,6 +128,65 @@ std::optional<Result<std::string_view>> jobs_value(const std::vector<std::string
   return option_value(arguments, at, kJobsOptionLong, kJobsOptionLongJoined, sm::kMissingJobsValue);
 }
 
+// A duration as N followed by s, m, h or d.
+Result<std::uint64_t> parse_duration(std::string_view text) {
+  std::uint64_t unit = 0;
+  if (!text.empty()) {
+    switch (text.back()) {
+      case 's': unit = 1; break;
+      case 'm': unit = 60; break;
+      case 'h': unit = 3600; break;
+      case 'd': unit = 86400; break;
+      default: break;
+    }
+  }
+  const std::string_view digits = text.substr(0, text.empty() ? 0 : text.size() - 1);
+  std::uint64_t count = 0;
+  bool fits = unit > 0 && !digits.empty() && digits.size() <= 9;
+  for (const char c : digits) {
+    fits = fits && c >= '0' && c <= '9';
+    if (fits) count = count * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  if (!fits || count == 0 || count * unit > kMaxSealAgeSeconds) {
+    return usage(fill_message(sm::kBadDuration, {text}));
+  }
+  return count * unit;
+}
+
+// --key-file, once, with a value that is not empty. Empty when the
+// argument is not --key-file.
+std::optional<Result<Unit>> take_key_file(const std::vector<std::string>& arguments, std::size_t& at,
+                                          Options& options) {
+  auto path = option_value(arguments, at, kKeyFileOption, kKeyFileOptionJoined, sm::kMissingKeyFileValue);
+  if (!path) return std::nullopt;
+  if (!path->ok()) return Result<Unit>(std::move(*path).failure());
+  if (path->value().empty()) return Result<Unit>(usage(std::string(sm::kMissingKeyFileValue)));
+  if (!options.key_file.empty()) return Result<Unit>(usage(std::string(sm::kRepeatedKeyFile)));
+  options.key_file = std::string(path->value());
+  return Result<Unit>(Unit{});
+}
+
+// `arguments` from the one after "seal-init".
+Result<Options> parse_seal_init(const std::vector<std::string>& arguments, std::size_t at) {
+  Options options;
+  options.command = Command::kSealInit;
+  for (; at < arguments.size(); ++at) {
+    if (auto taken = take_key_file(arguments, at, options)) {
+      if (!taken->ok()) return std::move(*taken).failure();
+      continue;
+    }
+    if (auto name = option_value(arguments, at, kChainOption, kChainOptionJoined, sm::kMissingChainValue)) {
+      if (!name->ok()) return std::move(*name).failure();
+      if (!is_chain_name(name->value())) return usage(fill_message(sm::kBadChainName, {name->value()}));
+      options.chain = std::string(name->value());
+      continue;
+    }
+    return usage(fill_message(m::kUnknownOption, {arguments[at]}));
+  }
+  if (options.key_file.empty()) return usage(std::string(sm::kSealInitNeedsKeyFile));
+  return options;
+}
+
 // `arguments` from the one after "seal".
 Result<Options> parse_seal(const std::vector<std::string>& arguments, std::size_t at) {
   Options options;
@@ -134,10 +209,20 @@ Result<Options> parse_seal(const std::vector<std::string>& arguments, std::size_
       if (Result<Unit> taken = take_seals(path->value(), options); !taken.ok()) return std::move(taken).failure();
       continue;
     }
+    if (auto taken = take_key_file(arguments, at, options)) {
+      if (!taken->ok()) return std::move(*taken).failure();
+      continue;
+    }
+    if (argument == kRecordsKeyOption) {
+      options.records_key = true;
+      continue;
+    }
     return usage(fill_message(m::kUnknownOption, {argument}));
   }
   if (options.seals.empty()) return usage(std::string(sm::kMissingSealsOption));
   if (options.files.empty()) return usage(std::string(sm::kNothingToSeal));
+  if (options.records_key && !options.key_file.empty()) return usage(std::string(sm::kKeyFileAndRecordsKey));
+  if (!options.records_key && options.key_file.empty()) return usage(std::string(sm::kSealNeedsKey));
   return options;
 }
 
@@ -179,6 +264,33 @@ Result<Options> parse_verify(const std::vector<std::string>& arguments, std::siz
       options.require_sealed = true;
       continue;
     }
+    if (auto anchor = option_value(arguments, at, kAnchorOption, kAnchorOptionJoined, sm::kMissingAnchorValue)) {
+      if (!anchor->ok()) return std::move(*anchor).failure();
+      if (Result<Unit> added = add_anchor(anchor->value(), options.anchors); !added.ok()) {
+        return std::move(added).failure();
+      }
+      continue;
+    }
+    if (auto path = option_value(arguments, at, kAnchorsOption, kAnchorsOptionJoined, sm::kMissingAnchorsValue)) {
+      if (!path->ok()) return std::move(*path).failure();
+      Result<Unit> added = add_anchors_from_file(std::string(path->value()), options.anchors);
+      if (!added.ok()) return std::move(added).failure();
+      continue;
+    }
+    if (auto name = option_value(arguments, at, kActiveOption, kActiveOptionJoined, sm::kMissingActiveValue)) {
+      if (!name->ok()) return std::move(*name).failure();
+      if (name->value().empty()) return usage(std::string(sm::kMissingActiveValue));
+      options.active.emplace_back(name->value());
+      continue;
+    }
+    if (auto age = option_value(arguments, at, kMaxSealAgeOption, kMaxSealAgeOptionJoined, sm::kMissingMaxSealAgeValue)) {
+      if (!age->ok()) return std::move(*age).failure();
+      Result<std::uint64_t> seconds = parse_duration(age->value());
+      if (!seconds.ok()) return std::move(seconds).failure();
+      options.max_seal_age = seconds.value();
+      options.max_seal_age_text = std::string(age->value());
+      continue;
+    }
     if (auto jobs = jobs_value(arguments, at)) {
       if (!jobs->ok()) return std::move(*jobs).failure();
       Result<unsigned> parsed = parse_jobs(jobs->value());
@@ -207,7 +319,12 @@ Result<Options> parse_verify(const std::vector<std::string>& arguments, std::siz
     }
     return usage(fill_message(m::kUnknownOption, {argument}));
   }
-  if (options.require_sealed && options.seals.empty()) return usage(std::string(sm::kRequireSealedWithoutSeals));
+  if (options.seals.empty()) {
+    if (options.require_sealed) return usage(std::string(sm::kRequireSealedWithoutSeals));
+    if (!options.anchors.empty()) return usage(std::string(sm::kAnchorWithoutSeals));
+    if (!options.active.empty()) return usage(std::string(sm::kActiveWithoutSeals));
+    if (options.max_seal_age.has_value()) return usage(std::string(sm::kMaxSealAgeWithoutSeals));
+  }
   return options;
 }
 
@@ -218,7 +335,8 @@ Result<Options> parse_command_line(const std::vector<std::string>& arguments) {
   const std::string_view command = arguments[0];
   if (is_help(command)) return command_only(Command::kHelp);
   if (is_version(command)) return command_only(Command::kVersion);
-  if (command != kPubkeyCommand && command != kVerifyCommand && command != kSealCommand) {
+  if (command != kPubkeyCommand && command != kVerifyCommand && command != kSealCommand &&
+      command != kSealInitCommand) {
     return usage(fill_message(m::kUnknownCommand, {command}));
   }
   if (arguments.size() > 1 && is_help(arguments[1])) return command_only(Command::kHelp);
@@ -228,6 +346,7 @@ Result<Options> parse_command_line(const std::vector<std::string>& arguments) {
     return command_only(Command::kPubkey);
   }
   if (command == kSealCommand) return parse_seal(arguments, 1);
+  if (command == kSealInitCommand) return parse_seal_init(arguments, 1);
   return parse_verify(arguments, 1);
 }
 

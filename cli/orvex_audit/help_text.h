@@ -11,9 +11,12 @@ inline constexpr std::string_view kHelpText = R"manual(NAME
 SYNOPSIS
     orvex-audit pubkey
     orvex-audit verify [--public-key HEX]... [--keys FILE]... [--seals SEALFILE
-                       [--require-sealed]] [--max-line-bytes N] [-j N]
-                       [--format text|json] [--] [FILE ...]
-    orvex-audit seal --seals SEALFILE [--] LOGFILE...
+                       [--anchor NAME=HEX]... [--anchors FILE]... [--require-sealed]
+                       [--active LOG]... [--max-seal-age DURATION]] [--max-line-bytes N]
+                       [-j N] [--format text|json] [--] [FILE ...]
+    orvex-audit seal-init --key-file KEYFILE [--chain NAME]
+    orvex-audit seal --key-file KEYFILE --seals SEALFILE [--] LOGFILE...
+    orvex-audit seal --records-key --seals SEALFILE [--] LOGFILE...
     orvex-audit --help | --version
 
 DESCRIPTION
@@ -73,10 +76,17 @@ COMMANDS
         run: a second key is as likely a forger's as a rotation, and only
         the operator can tell. Pin the trusted keys.
 
-        With --seals, the seal file is checked first: every line must be a
-        seal, signed by a pinned key (unpinned: by one key only), each
-        naming the signature of the seal line before it, the first naming
-        none. Then each input that a seal names (by base name; NAME.gz
+        With --seals, the seal file is checked first. A chain seal belongs
+        to a pinned chain (--anchor, --anchors; with none pinned, the
+        first chain seen is taken on trust and any other is reported);
+        the chain's first seal is signed by its anchor, and every later
+        one has the next sequence number, names the signature of the
+        chain's seal before it and is signed by the key that seal named
+        as the next. Each pinned chain must have a seal in the file. A
+        first-format seal is trusted only when no anchor is pinned, and
+        then must be signed by a pinned key (unpinned: by one key only)
+        and name the signature of the seal line before it, the first
+        naming none. Then each input that a seal names (by base name; NAME.gz
         stands for NAME, compressed after sealing) must begin with the
         sealed prefix of every seal of its file: the first BYTES bytes,
         hashing to the sealed SHA-256 and holding the sealed number of
@@ -88,21 +98,44 @@ COMMANDS
         old seals' text); a first record alone never links two names. A
         sealed file that is not among the inputs is reported missing. Records after the sealed part are reported as
         unsealed with their count; they fail the run only with
-        --require-sealed.
+        --require-sealed, and never in an --active log.
 
-    seal --seals SEALFILE LOGFILE...
+    seal-init --key-file KEYFILE [--chain NAME]
+        Starts a seal chain: makes a random Ed25519 key, writes it to
+        KEYFILE (mode 0600; an existing file is never overwritten, exit
+        status 2) and prints the chain's anchor, its first public key, as
+        NAME=HEX and a line feed. NAME is the host name unless --chain
+        gives one (1 to 64 letters, digits, ".", "_" or "-", not starting
+        with "-"). Keep the anchor off the host: verify pins it.
+
+    seal --key-file KEYFILE --seals SEALFILE LOGFILE...
         Appends to SEALFILE (created when missing, never truncated; locked
-        while sealing) one signed seal line per LOGFILE, covering its whole
-        lines as they stand now: its base name, byte length, line count,
-        SHA-256, first and last record timestamps, the time of sealing, the
-        signature of the seal line before it (null for the first) and the
-        public key. The key comes from ORVEX_SEED, loaded as pubkey loads
-        it (same failure texts, exit status 2, nothing written). A seal
-        file whose last line is not a seal gets nothing appended. A LOGFILE
-        that cannot be read (missing, a directory, damaged gzip) is
-        reported and skipped, and so is a FIFO, a socket or a device; a
+        while sealing) one chain seal per LOGFILE, covering its whole
+        lines as they stand now: the chain's name, the seal's sequence
+        number, the file's base name, byte length, line count, SHA-256,
+        first and last record timestamps, the time of sealing, the
+        signature of the chain's seal before it (null for the first), the
+        public key that signs it and the public key that will sign the
+        next seal. Each seal is made in steps: a new key is made and
+        stored in KEYFILE as pending; the seal, signed by the current key
+        and naming the pending one, is appended and synced; then KEYFILE
+        holds the new key alone and the old file's bytes are overwritten.
+        A run stopped at any step is finished by the next. The key of
+        KEYFILE is never the one that signed an earlier seal. It chains
+        only onto the seal that KEYFILE's chain made last: any other last
+        line (another chain's seal, a foreign one) is named and nothing is
+        appended; so is a seal file whose last line is not a seal. A
+        LOGFILE that cannot be read (missing, a directory, damaged gzip)
+        is reported and skipped, and so is a FIFO, a socket or a device; a
         seal file that is one of them is refused before it is locked.
         Prints nothing on success.
+
+    seal --records-key --seals SEALFILE LOGFILE...
+        The first format: seal lines without chain, sequence and next key,
+        signed with the records' key from ORVEX_SEED (loaded as pubkey
+        loads it; same failure texts, exit status 2, nothing written).
+        Kept for seal files begun that way; whoever holds ORVEX_SEED (the
+        guarded process too) can rewrite such seals.
 
 OPTIONS
     --public-key HEX, --public-key=HEX
@@ -138,9 +171,41 @@ OPTIONS
         verify: checks the seal chain in SEALFILE and the inputs against
         it. seal: the seal file to append to.
 
+    --key-file KEYFILE, --key-file=KEYFILE
+        seal-init: the sealing key file to create. seal: the sealing key
+        file to sign with and replace; refused when others than its owner
+        may read or write it.
+
+    --chain NAME, --chain=NAME
+        seal-init: the chain's name; the host name by default.
+
+    --anchor NAME=HEX, --anchor=NAME=HEX
+        verify --seals: pins chain NAME to its anchor, the public key that
+        seal-init printed (64 hexadecimal digits, either case). May be
+        given several times, one anchor per chain. With an anchor pinned,
+        seals of other chains and first-format seals are findings.
+
+    --anchors FILE, --anchors=FILE
+        verify --seals: pins every anchor listed in FILE, one NAME=HEX per
+        line; blanks around it are ignored, and blank lines and lines
+        starting with # are skipped. A malformed line, or a file that
+        lists no anchor, is a usage error.
+
     --require-sealed
         verify --seals: records after the sealed part of a file, or in a
-        file that no seal names, fail the run.
+        file that no seal names, fail the run, except in an --active log.
+
+    --active LOG, --active=LOG
+        verify --seals: LOG (compared by base name) is the active log,
+        whose records after its sealed part are sealed at its next
+        rotation: they are reported with their count but fail no run.
+
+    --max-seal-age DURATION, --max-seal-age=DURATION
+        verify --seals: a chain whose newest seal was made longer ago than
+        DURATION (a whole number and s, m, h or d, as 26h; at most 3650d)
+        fails the run. Cutting the newest seals off together with their
+        files leaves a shorter chain that still verifies; on a host that
+        seals on a schedule, its age shows the cut.
 
     --max-line-bytes N, --max-line-bytes=N
         verify: a line longer than N bytes (without its line feed) is an
@@ -199,6 +264,16 @@ OUTPUT
         SEALFILE:LINE: not a seal: REASON
         SEALFILE:LINE: bad seal signature: the seal's members do not match it
         SEALFILE:LINE: seal signed by a key that is not pinned HEX
+        SEALFILE:LINE: seal of chain NAME, which has no pinned anchor
+        SEALFILE:LINE: the first seal of chain NAME is signed by HEX, which
+              is not its anchor
+        SEALFILE:LINE: seal signed by HEX, not by the key that chain NAME's
+              seal on line L names as the next
+        SEALFILE:LINE: a first-format seal, signed with the records' key, is
+              not trusted when seal anchors are pinned
+        SEALFILE:LINE: the newest seal of chain NAME (SEALFILE:LINE) was
+              made at TIME, longer ago than DURATION
+        SEALFILE: chain NAME has no seal in SEALFILE
         SEALFILE:LINE: broken chain: REASON
         SEALFILE:LINE: NAME shrank between seals: ...
         SEALFILE:LINE: sealed file NAME is not among the inputs
@@ -208,6 +283,8 @@ OUTPUT
               at SEALFILE:LINE
         FILE: N records after the sealed part are not sealed
         FILE: N records and no seal: nothing of this file is sealed
+        FILE: N records and no seal yet: the active log, sealed at its
+              next rotation
     and a damaged compressed input:
         FILE:LINE: gzip stream truncated after N bytes of text
         FILE:LINE: corrupt gzip stream after N bytes of text: REASON
@@ -233,6 +310,10 @@ OUTPUT
         unsealed-records       records no seal covers (fail only with
                                --require-sealed)
         several-keys-unpinned  nothing pinned and several keys signed
+        foreign-chain          a seal of a chain that is not pinned (or,
+                               with no anchor pinned, of a second chain)
+        stale-chain            a pinned chain with no seal, or (with
+                               --max-seal-age) whose newest seal is too old
 
 EXIT STATUS
     0   every line of every input is a valid record (an empty log too)
@@ -242,12 +323,20 @@ EXIT STATUS
     2   usage error, an input that cannot be opened or read, output that
         cannot be written, or (pubkey, seal) a missing or malformed
         ORVEX_SEED, or (seal) a LOGFILE or the seal file that cannot be read
-        or written
+        or written, or (seal, seal-init) a key file that cannot be read,
+        written or trusted, or (seal) a seal file whose last seal is not
+        the one the key file's chain made
 
 ENVIRONMENT
     ORVEX_SEED
         64 hexadecimal digits, either case, surrounding whitespace ignored:
-        the Ed25519 seed. Read by pubkey and seal only.
+        the Ed25519 seed. Read by pubkey and seal --records-key only;
+        seal --key-file never reads it.
+
+    ORVEX_AUDIT_CRASH_AT
+        For testing recovery only: seal ends at once, with status 86, at
+        the named step (pending-temp, pending-stored, seal-appended,
+        next-temp, next-stored), as a kill would end it.
 
 EXAMPLES
     Pin the key once, where the guard runs:
@@ -256,11 +345,15 @@ EXAMPLES
         orvex-audit verify --public-key "$(cat audit.pub)" orvex_audit.log
     Verify across a key rotation, the old and the new key pinned:
         orvex-audit verify --keys trusted.keys old_audit.log orvex_audit.log
+    Start a seal chain once, keeping its anchor off the host:
+        orvex-audit seal-init --key-file /etc/orvex/seal.key > anchors
     Seal each rotated log as it leaves the active log (see the logrotate
     recipe in examples/logrotate), then verify everything against the chain:
-        orvex-audit seal --seals orvex_audit.seals orvex_audit.log-20261209-020000
-        orvex-audit verify --public-key "$(cat audit.pub)" \
-            --seals orvex_audit.seals orvex_audit.log*
+        orvex-audit seal --key-file /etc/orvex/seal.key \
+            --seals orvex_audit.seals orvex_audit.log-20261209-020000
+        orvex-audit verify --public-key "$(cat audit.pub)" --anchors anchors \
+            --seals orvex_audit.seals --require-sealed --active orvex_audit.log \
+            --max-seal-age 26h orvex_audit.log*
     Verify a log arriving on a pipe:
         zcat old_audit.log.gz | orvex-audit verify --public-key "$(cat audit.pub)"
 )manual";

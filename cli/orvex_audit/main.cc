@@ -40,6 +40,7 @@ int run(const std::vector<std::string>& arguments) {
     case Command::kPubkey: return run_pubkey(stdout, stderr);
     case Command::kVerify: return run_verify(options.value(), stdout, stderr);
     case Command::kSeal: return run_seal(options.value(), stderr);
+    case Command::kSealInit: return run_seal_init(options.value(), stdout, stderr);
   }
   return kExitTrouble;
 }

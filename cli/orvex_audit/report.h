@@ -25,13 +25,15 @@ enum class FindingKind {
   kSealedFileMissing,   // a sealed file that is not among the inputs
   kUnsealedRecords,     // lines after the sealed part (a finding only under --require-sealed)
   kSeveralKeysUnpinned, // nothing pinned and several keys signed
+  kForeignChain,        // a seal of a chain that is not pinned (or, unpinned, a second chain)
+  kStaleChain,          // a pinned chain with no seal, or whose newest seal is older than --max-seal-age
   kCount
 };
 
 inline constexpr std::string_view kFindingKindNames[] = {
     "torn-line",           "invalid-record",    "repeated-line",       "damaged-input",
     "invalid-seal",        "broken-chain",      "sealed-part-changed", "sealed-file-missing",
-    "unsealed-records",    "several-keys-unpinned"};
+    "unsealed-records",    "several-keys-unpinned", "foreign-chain",       "stale-chain"};
 static_assert(std::size(kFindingKindNames) == static_cast<std::size_t>(FindingKind::kCount));
 
 inline std::string_view kind_name(FindingKind kind) { return kFindingKindNames[static_cast<std::size_t>(kind)]; }

@@ -138,7 +138,8 @@ class ChainReader {
 
 }  // namespace
 
-SealChain read_seal_chain(const std::string& path, const PinnedKeys& pinned, Report& report, std::FILE* err) {
+SealChain read_seal_chain(const std::string& path, const PinnedKeys& pinned, const SealAnchors& anchors,
+                          Report& report, std::FILE* err) {
   SealChain chain;
   const InputFile input(path, m::kStandardInputName);
   if (input.fd() < 0) {
@@ -149,6 +150,7 @@ SealChain read_seal_chain(const std::string& path, const PinnedKeys& pinned, Rep
   SealFileLines lines(input.fd());
   ChainReader reader(path, report, chain);
   std::optional<audit::PublicKey> unpinned_key;
+  ChainLinks links(anchors);
   Result<Seal> seal = Failure::ordinary(std::string());
   for (;;) {
     const SealFileLines::Status status = lines.next(seal);
@@ -164,6 +166,20 @@ SealChain read_seal_chain(const std::string& path, const PinnedKeys& pinned, Rep
       continue;
     }
     const Seal& current = seal.value();
+    if (current.format == kChainSealFormat) {
+      const std::vector<ChainFinding> found = links.judge(current, number);
+      for (const ChainFinding& finding : found) reader.finding(number, finding.kind, finding.detail);
+      if (!found.empty()) continue;
+      reader.add_checkpoint(current, number);
+      ++chain.seals;
+      continue;
+    }
+    // The records' key signs first-format seals, and the guarded process
+    // holds it: where chains are pinned, such a seal proves nothing.
+    if (!anchors.empty()) {
+      reader.finding(number, FindingKind::kInvalidSeal, std::string(sm::kFirstFormatNotTrusted));
+      continue;
+    }
     std::optional<std::string> refused;
     if (!seal_signature_valid(current)) {
       refused = std::string(sm::kBadSealSignature);
@@ -180,6 +196,7 @@ SealChain read_seal_chain(const std::string& path, const PinnedKeys& pinned, Rep
     reader.add_checkpoint(current, number);
     ++chain.seals;
   }
+  chain.tips = links.tips();
   return chain;
 }
 

@@ -13,6 +13,8 @@
 
 #include "audit/timestamp.h"
 #include "common/fill_message.h"
+#include "common/hex.h"
+#include "orvex_audit/crash_point.h"
 #include "orvex_audit/error_line.h"
 #include "orvex_audit/input_file.h"
 #include "orvex_audit/input_text.h"
@@ -22,6 +24,7 @@
 #include "orvex_audit/seal_file_lines.h"
 #include "orvex_audit/seal_line.h"
 #include "orvex_audit/seal_texts.h"
+#include "orvex_audit/sealing_key_file.h"
 #include "orvex_audit/tool_texts.h"
 
 namespace orvex::audit_tool {
@@ -69,11 +72,15 @@ class SealFile {
   // Empty when the file is open and locked.
   const std::string& error() const { return error_; }
 
-  // Reads the chain's last seal: its signature, or nullopt for an empty
-  // file (the next seal starts the chain). Fails when a line is not a seal.
-  Result<std::optional<audit::Signature>> chain_end() {
+  // The seal file's last line, read as a seal: nothing for an empty file.
+  // Fails when a line is not a seal.
+  struct LastSeal {
+    std::optional<Seal> seal;
+    std::uint64_t line = 0;
+  };
+  Result<LastSeal> last_seal() {
     SealFileLines lines(fd_);
-    std::optional<audit::Signature> last;
+    LastSeal last;
     Result<Seal> seal = Failure::ordinary(std::string());
     for (;;) {
       switch (lines.next(seal)) {
@@ -85,7 +92,8 @@ class SealFile {
         return Failure::ordinary(
             fill_message(sm::kSealFileDamaged, {name_, std::to_string(lines.line_number()), seal.failure().message}));
       }
-      last = seal.value().signature;
+      last.seal = std::move(seal).value();
+      last.line = lines.line_number();
     }
   }
 
@@ -149,24 +157,12 @@ Result<Seal> summarize(const std::string& path) {
   return seal;
 }
 
-}  // namespace
-
-int run_seal(const Options& options, std::FILE* err) {
-  const std::optional<audit::AuditKeyPair> key = load_key_or_report(err);
-  if (!key.has_value()) return kExitTrouble;
-
-  SealFile seals(options.seals);
-  if (!seals.error().empty()) {
-    report_error(err, seals.error());
-    return kExitTrouble;
-  }
-  Result<std::optional<audit::Signature>> end = seals.chain_end();
-  if (!end.ok()) {
-    report_error(err, end.failure().message);
-    return kExitTrouble;
-  }
-  std::optional<audit::Signature> previous = end.value();
-
+// Signs one seal line at a time and appends it. `sign` fills the seal's
+// chain members and signature; `after` runs once the line is on disk.
+// Returns kExitAllValid, or kExitTrouble when some LOGFILE was skipped;
+// nullopt when the chain cannot go on (reported).
+template <typename Sign, typename After>
+std::optional<int> seal_each(const Options& options, SealFile& seals, Sign sign, After after, std::FILE* err) {
   bool trouble = false;
   for (const std::string& path : options.files) {
     Result<Seal> summary = summarize(path);
@@ -177,22 +173,195 @@ int run_seal(const Options& options, std::FILE* err) {
     }
     Seal& seal = summary.value();
     seal.sealed_at = std::string(audit::now_rfc3339().view());
-    seal.previous = previous;
-    sign_seal(seal, *key);
+    if (Result<Unit> signed_ = sign(seal); !signed_.ok()) {
+      report_error(err, signed_.failure().message);
+      return std::nullopt;
+    }
     std::string line = seal_line_text(seal);
     line.push_back('\n');
-    if (Result<Unit> written = seals.append(line); !written.ok()) {
+    // A seal is evidence only once it is on stable storage: synced before
+    // the key that signed it is replaced.
+    Result<Unit> written = seals.append(line);
+    if (written.ok()) written = seals.sync();
+    if (!written.ok()) {
       // The chain cannot go on after a line that may be torn.
       report_error(err, written.failure().message);
-      return kExitTrouble;
+      return std::nullopt;
     }
-    previous = seal.signature;
-  }
-  if (Result<Unit> synced = seals.sync(); !synced.ok()) {
-    report_error(err, synced.failure().message);
-    return kExitTrouble;
+    if (Result<Unit> done = after(seal); !done.ok()) {
+      report_error(err, done.failure().message);
+      return std::nullopt;
+    }
   }
   return trouble ? kExitTrouble : kExitAllValid;
+}
+
+// The first format, signed with the records' key from ORVEX_SEED.
+int seal_with_records_key(const Options& options, SealFile& seals, std::FILE* err) {
+  const std::optional<audit::AuditKeyPair> key = load_key_or_report(err);
+  if (!key.has_value()) return kExitTrouble;
+  Result<SealFile::LastSeal> last = seals.last_seal();
+  if (!last.ok()) {
+    report_error(err, last.failure().message);
+    return kExitTrouble;
+  }
+  std::optional<audit::Signature> previous;
+  if (last.value().seal.has_value()) previous = last.value().seal->signature;
+  const auto sign = [&](Seal& seal) -> Result<Unit> {
+    seal.format = kFirstSealFormat;
+    seal.previous = previous;
+    sign_seal(seal, *key);
+    return Unit{};
+  };
+  const auto after = [&](const Seal& seal) -> Result<Unit> {
+    previous = seal.signature;
+    return Unit{};
+  };
+  return seal_each(options, seals, sign, after, err).value_or(kExitTrouble);
+}
+
+// Whether `seal` is the chain seal that `state`'s key signed last: the one
+// whose signature the key file keeps as the chain's tip.
+bool is_tip(const Seal& seal, const SealingKeyState& state, const audit::PublicKey& current) {
+  return state.tip.has_value() && seal.format == kChainSealFormat && seal.chain == state.chain &&
+         seal.sequence + 1 == state.sequence && seal.signature == *state.tip && seal.next_key == current &&
+         seal_signature_valid(seal);
+}
+
+// Whether `seal` is the one an interrupted run appended under the key
+// file's current key, naming its pending next key: the run stopped before
+// the key file moved on.
+bool is_interrupted_seal(const Seal& seal, const SealingKeyState& state, const audit::PublicKey& current) {
+  if (!state.next.has_value()) return false;
+  const audit::AuditKeyPair next = state.next->key_pair();
+  return seal.format == kChainSealFormat && seal.chain == state.chain && seal.sequence == state.sequence &&
+         seal.public_key == current && seal.next_key == next.public_key() && seal.previous == state.tip &&
+         seal_signature_valid(seal);
+}
+
+// The key file after `seal`, made by its current key, is on disk.
+SealingKeyState moved_on(const SealingKeyState& state, const Seal& seal) {
+  SealingKeyState after;
+  after.chain = state.chain;
+  after.sequence = state.sequence + 1;
+  after.seed = *state.next;
+  after.tip = seal.signature;
+  return after;
+}
+
+constexpr std::string_view kPendingStep = "pending";
+constexpr std::string_view kAppendedStep = "seal-appended";
+constexpr std::string_view kNextStep = "next";
+
+// Chain seals with the evolving key of the key file. For each seal: the
+// next key is made and stored as pending in the key file; the seal, signed
+// by the current key and naming the next, is appended and synced; then the
+// key file holds the next key alone and the old one is wiped. A run stopped
+// anywhere is finished by the next: a pending key is used, never replaced,
+// so a key never names two different successors.
+int seal_with_key_file(const Options& options, SealFile& seals, std::FILE* err) {
+  const KeyFileLock lock(options.key_file);
+  if (!lock.error().empty()) {
+    report_error(err, lock.error());
+    return kExitTrouble;
+  }
+  Result<SealingKeyState> read = read_key_file(options.key_file);
+  if (!read.ok()) {
+    report_error(err, read.failure().message);
+    return kExitTrouble;
+  }
+  SealingKeyState state = std::move(read).value();
+  Result<SealFile::LastSeal> last = seals.last_seal();
+  if (!last.ok()) {
+    report_error(err, last.failure().message);
+    return kExitTrouble;
+  }
+  const std::optional<Seal>& tail = last.value().seal;
+  {
+    const audit::AuditKeyPair current = state.seed.key_pair();
+    if (tail.has_value() && is_interrupted_seal(*tail, state, current.public_key())) {
+      SealingKeyState finished = moved_on(state, *tail);
+      if (Result<Unit> stored = replace_key_file(options.key_file, finished, kNextStep); !stored.ok()) {
+        report_error(err, stored.failure().message);
+        return kExitTrouble;
+      }
+      state = std::move(finished);
+    } else if (!tail.has_value() && state.sequence > 0) {
+      report_error(err, fill_message(sm::kChainSealsMissing, {options.seals, state.chain, std::to_string(state.sequence)}));
+      return kExitTrouble;
+    } else if (tail.has_value() && state.sequence == 0) {
+      report_error(err, fill_message(sm::kChainStartsOnSeals, {options.seals, state.chain}));
+      return kExitTrouble;
+    } else if (tail.has_value() && !is_tip(*tail, state, current.public_key())) {
+      report_error(err, fill_message(sm::kLastSealNotOurs,
+                                     {options.seals, std::to_string(last.value().line), state.chain}));
+      return kExitTrouble;
+    }
+  }
+  const auto sign = [&](Seal& seal) -> Result<Unit> {
+    if (!state.next.has_value()) {
+      state.next = SecretSeed::random();
+      if (Result<Unit> stored = replace_key_file(options.key_file, state, kPendingStep); !stored.ok()) return stored;
+    }
+    const audit::AuditKeyPair current = state.seed.key_pair();
+    const audit::AuditKeyPair next = state.next->key_pair();
+    seal.format = kChainSealFormat;
+    seal.chain = state.chain;
+    seal.sequence = state.sequence;
+    seal.previous = state.tip;
+    seal.next_key = next.public_key();
+    sign_seal(seal, current);
+    return Unit{};
+  };
+  const auto after = [&](const Seal& seal) -> Result<Unit> {
+    crash_point(kAppendedStep);
+    SealingKeyState moved = moved_on(state, seal);
+    if (Result<Unit> stored = replace_key_file(options.key_file, moved, kNextStep); !stored.ok()) return stored;
+    state = std::move(moved);
+    return Unit{};
+  };
+  return seal_each(options, seals, sign, after, err).value_or(kExitTrouble);
+}
+
+}  // namespace
+
+int run_seal(const Options& options, std::FILE* err) {
+  // The key is checked before the seal file is touched.
+  if (options.records_key) {
+    const std::optional<audit::AuditKeyPair> key = load_key_or_report(err);
+    if (!key.has_value()) return kExitTrouble;
+  } else if (Result<SealingKeyState> key = read_key_file(options.key_file); !key.ok()) {
+    report_error(err, key.failure().message);
+    return kExitTrouble;
+  }
+  SealFile seals(options.seals);
+  if (!seals.error().empty()) {
+    report_error(err, seals.error());
+    return kExitTrouble;
+  }
+  return options.records_key ? seal_with_records_key(options, seals, err) : seal_with_key_file(options, seals, err);
+}
+
+int run_seal_init(const Options& options, std::FILE* out, std::FILE* err) {
+  SealingKeyState state;
+  state.chain = options.chain;
+  if (state.chain.empty()) {
+    std::array<char, 256> host{};
+    if (::gethostname(host.data(), host.size() - 1) != 0 || !is_chain_name(host.data())) {
+      report_error(err, sm::kHostNameUnusable);
+      return kExitTrouble;
+    }
+    state.chain = host.data();
+  }
+  state.seed = SecretSeed::random();
+  if (Result<Unit> created = create_key_file(options.key_file, state); !created.ok()) {
+    report_error(err, created.failure().message);
+    return kExitTrouble;
+  }
+  const audit::AuditKeyPair anchor = state.seed.key_pair();
+  const std::string line = fill_message(sm::kAnchorLine, {state.chain, lowercase_hex(anchor.public_key())});
+  std::fwrite(line.data(), 1, line.size(), out);
+  return std::fflush(out) == 0 ? kExitAllValid : kExitTrouble;
 }
 
 }  // namespace orvex::audit_tool

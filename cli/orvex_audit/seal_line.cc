@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <span>
 
 #include "common/fill_message.h"
 #include "common/hex.h"
@@ -22,17 +23,35 @@ namespace sm = seal_messages;
 
 constexpr std::uint64_t kMaxWholeNumber = std::numeric_limits<std::int64_t>::max();
 
-// Indices of the signed members (all but the signature), in ascending byte
+// The signed members of a layout (all but the signature), in ascending byte
 // order of their names: the order of the signed text.
-constexpr std::array<std::size_t, kSealSignature> signed_order() {
-  std::array<std::size_t, kSealSignature> order{};
-  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::sort(order.begin(), order.end(), [](std::size_t a, std::size_t b) { return kSealOrder[a] < kSealOrder[b]; });
+template <std::size_t N>
+constexpr std::array<SealMember, N - 1> signed_order(const std::array<SealMember, N>& layout) {
+  std::array<SealMember, N - 1> order{};
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = layout[i];
+  std::sort(order.begin(), order.end(), [](SealMember a, SealMember b) { return kSealNames[a] < kSealNames[b]; });
   return order;
 }
-constexpr std::array<std::size_t, kSealSignature> kSignedOrder = signed_order();
-static_assert(kSealOrder[kSealSignature] == "signature" && kSealSignature + 1 == kSealMemberCount,
+constexpr auto kFirstSignedOrder = signed_order(kFirstSealLayout);
+constexpr auto kChainSignedOrder = signed_order(kChainSealLayout);
+static_assert(kFirstSealLayout.back() == kSealSignature && kChainSealLayout.back() == kSealSignature,
               "the signature is the last member and the only one not signed");
+
+std::span<const SealMember> layout_of(std::uint64_t format) {
+  if (format == kFirstSealFormat) return kFirstSealLayout;
+  return kChainSealLayout;
+}
+
+std::span<const SealMember> signed_order_of(std::uint64_t format) {
+  if (format == kFirstSealFormat) return kFirstSignedOrder;
+  return kChainSignedOrder;
+}
+
+void append_hex_string(std::span<const std::uint8_t> bytes, std::string& out) {
+  out.push_back('"');
+  append_lowercase_hex(bytes, out);
+  out.push_back('"');
+}
 
 bool is_timestamp_byte(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == ':' || c == '.' ||
@@ -48,54 +67,53 @@ void append_optional_string(const std::optional<std::string>& text, std::string&
 }
 
 // The JSON text of one member's value.
-void append_value(const Seal& seal, std::size_t member, std::string& out) {
+void append_value(const Seal& seal, SealMember member, std::string& out) {
   switch (member) {
-    case kSealVersion: out.append(std::to_string(kSealFormat)); return;
+    case kSealVersion: out.append(std::to_string(seal.format)); return;
+    case kSealChain: json::write_string(seal.chain, out); return;
+    case kSealSequence: out.append(std::to_string(seal.sequence)); return;
     case kSealFile: json::write_string(seal.file, out); return;
     case kSealBytes: out.append(std::to_string(seal.bytes)); return;
     case kSealLines: out.append(std::to_string(seal.lines)); return;
-    case kSealSha256:
-      out.push_back('"');
-      append_lowercase_hex(seal.sha256, out);
-      out.push_back('"');
-      return;
+    case kSealSha256: append_hex_string(seal.sha256, out); return;
     case kSealFirst: append_optional_string(seal.first, out); return;
     case kSealLast: append_optional_string(seal.last, out); return;
     case kSealSealedAt: json::write_string(seal.sealed_at, out); return;
     case kSealPrevious:
-      if (!seal.previous.has_value()) {
+      if (seal.previous.has_value()) {
+        append_hex_string(*seal.previous, out);
+      } else {
         out.append("null");
-        return;
       }
-      out.push_back('"');
-      append_lowercase_hex(*seal.previous, out);
-      out.push_back('"');
       return;
-    case kSealPublicKey:
-      out.push_back('"');
-      append_lowercase_hex(seal.public_key, out);
-      out.push_back('"');
-      return;
-    case kSealSignature:
-      out.push_back('"');
-      append_lowercase_hex(seal.signature, out);
-      out.push_back('"');
-      return;
+    case kSealPublicKey: append_hex_string(seal.public_key, out); return;
+    case kSealNextKey: append_hex_string(seal.next_key, out); return;
+    case kSealSignature: append_hex_string(seal.signature, out); return;
+    case kSealMemberCount: return;
   }
 }
 
-void append_member(const Seal& seal, std::size_t member, bool first, std::string& out) {
+void append_member(const Seal& seal, SealMember member, bool first, std::string& out) {
   if (!first) out.push_back(',');
   out.push_back('"');
-  out.append(kSealOrder[member]);
+  out.append(kSealNames[member]);
   out.append("\":");
   append_value(seal, member, out);
 }
 
+std::string object_text(const Seal& seal, std::span<const SealMember> members) {
+  std::string out;
+  out.reserve(kMaxSealLineBytes / 4);
+  out.push_back('{');
+  for (std::size_t n = 0; n < members.size(); ++n) append_member(seal, members[n], n == 0, out);
+  out.push_back('}');
+  return out;
+}
+
 // ---- reading ----
 
-Failure wrong_value(std::size_t member, std::string_view expected) {
-  return Failure::ordinary(fill_message(sm::kWrongValue, {kSealOrder[member], expected}));
+Failure wrong_value(SealMember member, std::string_view expected) {
+  return Failure::ordinary(fill_message(sm::kWrongValue, {kSealNames[member], expected}));
 }
 
 // The walk below sees a line already known to be one JSON value, so every
@@ -152,44 +170,55 @@ class SealWalk {
     return true;
   }
 
-  // Reads every member in order into `seal`.
+  // Reads every member in order into `seal`. The first member, "seal",
+  // names the format and so the layout of the rest.
   Result<Unit> members(Seal& seal) {
     reader_.skip_whitespace();
     if (reader_.at_end() || reader_.peek() != '{') return Failure::ordinary(std::string(sm::kNotObject));
     reader_.advance();
-    for (std::size_t i = 0; i < kSealMemberCount; ++i) {
+    std::span<const SealMember> layout = kChainSealLayout;
+    for (std::size_t i = 0; i < layout.size(); ++i) {
+      const SealMember expected = layout[i];
       reader_.skip_whitespace();
-      if (reader_.peek() == '}') return Failure::ordinary(fill_message(sm::kMissingMember, {kSealOrder[i]}));
+      if (reader_.peek() == '}') return Failure::ordinary(fill_message(sm::kMissingMember, {kSealNames[expected]}));
       const std::size_t key_start = reader_.offset();
       std::string_view key;
       std::string scratch;
       [[maybe_unused]] const bool key_ok = reader_.read_key(key, scratch);
-      if (key != kSealOrder[i] || scratch.size() > 0) {
+      if (key != kSealNames[expected] || scratch.size() > 0) {
         const std::string_view raw = line_.substr(key_start, reader_.offset() - key_start);
-        return Failure::ordinary(fill_message(sm::kWrongMember, {std::to_string(i + 1), raw, kSealOrder[i]}));
+        return Failure::ordinary(fill_message(sm::kWrongMember, {std::to_string(i + 1), raw, kSealNames[expected]}));
       }
       reader_.skip_whitespace();
       reader_.advance();  // ':'
-      if (Result<Unit> value = member_value(i, seal); !value.ok()) return value;
+      if (Result<Unit> value = member_value(expected, seal); !value.ok()) return value;
+      if (expected == kSealVersion) layout = layout_of(seal.format);
       reader_.skip_whitespace();
       const bool more = reader_.peek() == ',';
       reader_.advance();  // ',' or '}'
-      const bool last = i + 1 == kSealMemberCount;
-      if (more && last) return Failure::ordinary(fill_message(sm::kExtraMember, {kSealOrder[i]}));
-      if (!more && !last) return Failure::ordinary(fill_message(sm::kMissingMember, {kSealOrder[i + 1]}));
+      const bool last = i + 1 == layout.size();
+      if (more && last) return Failure::ordinary(fill_message(sm::kExtraMember, {kSealNames[expected]}));
+      if (!more && !last) return Failure::ordinary(fill_message(sm::kMissingMember, {kSealNames[layout[i + 1]]}));
     }
     return Unit{};
   }
 
  private:
-  Result<Unit> member_value(std::size_t member, Seal& seal) {
+  Result<Unit> member_value(SealMember member, Seal& seal) {
     switch (member) {
       case kSealVersion: {
-        std::uint64_t format = 0;
-        if (!whole_number(format)) return wrong_value(member, sm::kWholeNumber);
-        if (format != kSealFormat) return Failure::ordinary(fill_message(sm::kUnknownFormat, {std::to_string(format)}));
+        if (!whole_number(seal.format)) return wrong_value(member, sm::kWholeNumber);
+        if (seal.format != kFirstSealFormat && seal.format != kChainSealFormat) {
+          return Failure::ordinary(fill_message(sm::kUnknownFormat, {std::to_string(seal.format)}));
+        }
         return Unit{};
       }
+      case kSealChain:
+        if (!string(seal.chain) || !is_chain_name(seal.chain)) return wrong_value(member, sm::kChainNameValue);
+        return Unit{};
+      case kSealSequence:
+        if (!whole_number(seal.sequence)) return wrong_value(member, sm::kWholeNumber);
+        return Unit{};
       case kSealFile:
         if (!string(seal.file) || !is_sealable_name(seal.file)) return wrong_value(member, sm::kBaseName);
         return Unit{};
@@ -228,9 +257,13 @@ class SealWalk {
       case kSealPublicKey:
         if (!hex(seal.public_key)) return wrong_value(member, sm::kKeyValue);
         return Unit{};
+      case kSealNextKey:
+        if (!hex(seal.next_key)) return wrong_value(member, sm::kKeyValue);
+        return Unit{};
       case kSealSignature:
         if (!hex(seal.signature)) return wrong_value(member, sm::kSignatureValue);
         return Unit{};
+      case kSealMemberCount: break;
     }
     return Unit{};
   }
@@ -250,23 +283,17 @@ bool is_sealable_name(std::string_view name) {
          json::is_valid_utf8(name);
 }
 
-std::string seal_signed_text(const Seal& seal) {
-  std::string out;
-  out.reserve(kMaxSealLineBytes / 8);
-  out.push_back('{');
-  for (std::size_t n = 0; n < kSignedOrder.size(); ++n) append_member(seal, kSignedOrder[n], n == 0, out);
-  out.push_back('}');
-  return out;
+bool is_chain_name(std::string_view name) {
+  return !name.empty() && name.size() <= kMaxChainNameBytes && name.front() != '-' &&
+         std::all_of(name.begin(), name.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.' ||
+                  c == '_' || c == '-';
+         });
 }
 
-std::string seal_line_text(const Seal& seal) {
-  std::string out;
-  out.reserve(kMaxSealLineBytes / 8);
-  out.push_back('{');
-  for (std::size_t member = 0; member < kSealMemberCount; ++member) append_member(seal, member, member == 0, out);
-  out.push_back('}');
-  return out;
-}
+std::string seal_signed_text(const Seal& seal) { return object_text(seal, signed_order_of(seal.format)); }
+
+std::string seal_line_text(const Seal& seal) { return object_text(seal, layout_of(seal.format)); }
 
 void sign_seal(Seal& seal, const audit::AuditKeyPair& key) {
   seal.public_key = key.public_key();

@@ -2,10 +2,13 @@
 // was sealed, chained to the seal line before it. The member layout is
 // defined here once; `seal` writes with it and `verify --seals` reads with it.
 //
-// The line, compact JSON, members in this order:
-//   {"seal":1,"file":NAME,"bytes":N,"lines":N,"sha256":HEX,"first":TS|null,
-//    "last":TS|null,"sealed_at":TS,"previous":HEX|null,"public_key":HEX,
-//    "signature":HEX}
+// The line, compact JSON. A chain seal (format 2), made with a sealing key
+// that evolves with every seal, holds these members in this order:
+//   {"seal":2,"chain":NAME,"sequence":N,"file":NAME,"bytes":N,"lines":N,
+//    "sha256":HEX,"first":TS|null,"last":TS|null,"sealed_at":TS,
+//    "previous":HEX|null,"public_key":HEX,"next_key":HEX,"signature":HEX}
+// A first-format seal (format 1), signed with the records' key, lacks
+// "chain", "sequence" and "next_key"; it is still read and checked.
 // The signature covers the signed text: every member but "signature", in
 // ascending byte order of the names, written the same compact way.
 #pragma once
@@ -23,9 +26,14 @@
 
 namespace orvex::audit_tool {
 
-// The only seal format so far; the member "seal" names it so that a later
-// layout is told apart instead of misread.
-inline constexpr std::uint64_t kSealFormat = 1;
+// The member "seal" names the layout, so that one is never misread as the
+// other.
+inline constexpr std::uint64_t kFirstSealFormat = 1;  // signed with the records' key
+inline constexpr std::uint64_t kChainSealFormat = 2;  // signed with a chain's evolving key
+// A chain's name: 1 to kMaxChainNameBytes of letters, digits, '.', '_' and
+// '-', not starting with '-'; every host name fits, and it needs no escape
+// in JSON nor in an anchors file.
+inline constexpr std::size_t kMaxChainNameBytes = 64;
 // A seal line is a few hundred bytes; anything much longer is not ours, and
 // refusing it early keeps a hostile seal file from costing memory.
 inline constexpr std::size_t kMaxSealLineBytes = 4096;
@@ -33,15 +41,27 @@ inline constexpr std::size_t kMaxSealLineBytes = 4096;
 inline constexpr std::size_t kMaxTimestampBytes = 40;
 
 enum SealMember : std::size_t {
-  kSealVersion, kSealFile, kSealBytes, kSealLines, kSealSha256, kSealFirst, kSealLast, kSealSealedAt,
-  kSealPrevious, kSealPublicKey, kSealSignature, kSealMemberCount
+  kSealVersion, kSealChain, kSealSequence, kSealFile, kSealBytes, kSealLines, kSealSha256, kSealFirst, kSealLast,
+  kSealSealedAt, kSealPrevious, kSealPublicKey, kSealNextKey, kSealSignature, kSealMemberCount
 };
 
-// The names of the members, indexed by SealMember: the order of the line.
-inline constexpr std::array<std::string_view, kSealMemberCount> kSealOrder = {
-    "seal", "file", "bytes", "lines", "sha256", "first", "last", "sealed_at", "previous", "public_key", "signature"};
+// The names of the members, indexed by SealMember.
+inline constexpr std::array<std::string_view, kSealMemberCount> kSealNames = {
+    "seal", "chain", "sequence", "file", "bytes", "lines", "sha256", "first", "last", "sealed_at", "previous",
+    "public_key", "next_key", "signature"};
+
+// The members of each format, in the order of the line.
+inline constexpr std::array<SealMember, 11> kFirstSealLayout = {
+    kSealVersion, kSealFile, kSealBytes, kSealLines, kSealSha256, kSealFirst, kSealLast, kSealSealedAt,
+    kSealPrevious, kSealPublicKey, kSealSignature};
+inline constexpr std::array<SealMember, kSealMemberCount> kChainSealLayout = {
+    kSealVersion, kSealChain, kSealSequence, kSealFile, kSealBytes, kSealLines, kSealSha256, kSealFirst, kSealLast,
+    kSealSealedAt, kSealPrevious, kSealPublicKey, kSealNextKey, kSealSignature};
 
 struct Seal {
+  std::uint64_t format = kFirstSealFormat;  // the sealer with a key file writes kChainSealFormat
+  std::string chain;          // chain seals only: the chain's name
+  std::uint64_t sequence = 0;  // chain seals only: 0 for the chain's first seal
   std::string file;  // the sealed file's base name, UTF-8
   std::uint64_t bytes = 0;  // the sealed prefix: whole lines only
   std::uint64_t lines = 0;  // line feeds in the sealed prefix
@@ -50,7 +70,8 @@ struct Seal {
   std::optional<std::string> last;
   std::string sealed_at;  // when the seal was made
   std::optional<audit::Signature> previous;  // absent: this seal starts a chain
-  audit::PublicKey public_key{};
+  audit::PublicKey public_key{};  // the key that signs this seal
+  audit::PublicKey next_key{};    // chain seals only: the key that signs the next seal of the chain
   audit::Signature signature{};
 };
 
@@ -61,6 +82,9 @@ bool is_timestamp_text(std::string_view text);
 
 // Whether `name` may stand as a sealed file's name: a UTF-8 base name.
 bool is_sealable_name(std::string_view name);
+
+// Whether `name` may name a chain (see kMaxChainNameBytes).
+bool is_chain_name(std::string_view name);
 
 // The text that the signature covers.
 // REQUIRES: the strings of `seal` satisfy the checks above.

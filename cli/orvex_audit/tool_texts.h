@@ -49,9 +49,11 @@ inline constexpr std::string_view kStandardInputName = "(standard input)";
 inline constexpr std::string_view kErrorLine = "orvex-audit: {}\n";
 inline constexpr std::string_view kUsageHint =
     "usage: orvex-audit pubkey\n"
-    "       orvex-audit verify [--public-key HEX]... [--keys FILE]... [--seals SEALFILE [--require-sealed]]\n"
+    "       orvex-audit verify [--public-key HEX]... [--keys FILE]... [--seals SEALFILE [--anchor NAME=HEX]...\n"
+    "                          [--anchors FILE]... [--require-sealed] [--active LOG]... [--max-seal-age DURATION]]\n"
     "                          [--max-line-bytes N] [-j N] [--format text|json] [--] [FILE ...]\n"
-    "       orvex-audit seal --seals SEALFILE [--] LOGFILE...\n"
+    "       orvex-audit seal-init --key-file KEYFILE [--chain NAME]\n"
+    "       orvex-audit seal (--key-file KEYFILE | --records-key) --seals SEALFILE [--] LOGFILE...\n"
     "       orvex-audit --help | --version\n";
 inline constexpr std::string_view kMissingCommand = "missing command";
 inline constexpr std::string_view kUnknownCommand = "unknown command \"{}\"";

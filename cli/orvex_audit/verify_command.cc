@@ -21,6 +21,7 @@
 #include "orvex_audit/line_source.h"
 #include "orvex_audit/repeat_detector.h"
 #include "orvex_audit/report.h"
+#include "orvex_audit/seal_age.h"
 #include "orvex_audit/seal_chain.h"
 #include "orvex_audit/seal_texts.h"
 #include "orvex_audit/sealed_prefix.h"
@@ -136,6 +137,29 @@ class Verification {
     }
   }
 
+  // After the seal file: each pinned chain must have seals, and with
+  // --max-seal-age, a newest seal young enough. A chain cut back to its
+  // older seals still verifies link by link; only its age shows the cut.
+  void check_chains(std::FILE* err) {
+    for (const auto& [name, anchor] : options_.anchors) {
+      if (seals.tips.contains(name)) continue;
+      report_.bad_file(options_.seals, FindingKind::kStaleChain,
+                       fill_message(sm::kPinnedChainUnsealed, {name, options_.seals}));
+      failed = true;
+    }
+    if (options_.anchors.empty() && !seals.tips.empty()) report_error(err, sm::kNoAnchorPinned);
+    if (!options_.max_seal_age.has_value()) return;
+    const std::int64_t now = seconds_now();
+    for (const auto& [name, tip] : seals.tips) {
+      const std::optional<std::int64_t> made = rfc3339_seconds(tip.sealed_at);
+      if (made.has_value() && now - *made <= static_cast<std::int64_t>(*options_.max_seal_age)) continue;
+      report_.bad_line(options_.seals, tip.line, FindingKind::kStaleChain,
+                       fill_message(sm::kChainTooOld, {name, options_.seals, std::to_string(tip.line), tip.sealed_at,
+                                                       options_.max_seal_age_text}));
+      failed = true;
+    }
+  }
+
  private:
   void check_seals(SealedPrefix& prefix, bool has_seal) {
     if (const std::optional<std::string> mismatch = prefix.mismatch(options_.seals)) {
@@ -145,9 +169,20 @@ class Verification {
     }
     const std::uint64_t lines = prefix.unsealed_lines();
     if (lines == 0) return;
-    unsealed += lines;
-    report_.bad_file(input_name_, FindingKind::kUnsealedRecords,
-                     fill_message(has_seal ? sm::kUnsealedRecords : sm::kNothingSealed, {std::to_string(lines)}));
+    std::string_view text = has_seal ? sm::kUnsealedRecords : sm::kNothingSealed;
+    if (is_active(input_name_)) {
+      text = has_seal ? sm::kUnsealedActive : sm::kNothingSealedActive;
+    } else {
+      unsealed += lines;
+    }
+    report_.bad_file(input_name_, FindingKind::kUnsealedRecords, fill_message(text, {std::to_string(lines)}));
+  }
+
+  // Whether the input is one of the --active logs, by base name.
+  bool is_active(std::string_view name) const {
+    const std::string_view base = base_name(name);
+    return std::any_of(options_.active.begin(), options_.active.end(),
+                       [&](const std::string& active) { return base_name(active) == base; });
   }
 
   // Each line's verdict, in the order of the lines.
@@ -200,9 +235,10 @@ int run_verify(const Options& options, std::FILE* out, std::FILE* err) {
   bool trouble = false;
   bool read_any = false;
   if (!options.seals.empty()) {
-    run.seals = read_seal_chain(options.seals, pinned, *report, err);
+    run.seals = read_seal_chain(options.seals, pinned, options.anchors, *report, err);
     trouble = run.seals.read_failed;
     run.failed = run.seals.findings > 0;
+    if (!trouble) run.check_chains(err);
   }
   for (const std::string& name : names) {
     const InputFile input(name, m::kStandardInputName);

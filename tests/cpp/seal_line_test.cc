@@ -146,7 +146,8 @@ TEST(SealLine, ReasonsForLinesThatAreNoSeals) {
       {"{}", "not a seal: missing member \"seal\""},
       {R"({"seal":1})", "not a seal: missing member \"file\""},
       {R"({"file":"x"})", "not a seal: member 1 is \"file\" where \"seal\" belongs"},
-      {replaced(good, R"("seal":1)", R"("seal":2)"), "not a seal: seal format 2 is not known"},
+      {replaced(good, R"("seal":1)", R"("seal":3)"), "not a seal: seal format 3 is not known"},
+      {replaced(good, R"("seal":1)", R"("seal":2)"), "not a seal: member 2 is \"file\" where \"chain\" belongs"},
       {replaced(good, R"("seal":1)", R"("seal":"1")"), "not a seal: \"seal\" is not a whole number below 2^63"},
       {replaced(good, R"("bytes":1234)", R"("bytes":-1)"), "not a seal: \"bytes\" is not a whole number below 2^63"},
       {replaced(good, R"("bytes":1234)", R"("bytes":1.5)"), "not a seal: \"bytes\" is not a whole number below 2^63"},
@@ -181,6 +182,78 @@ TEST(SealLine, ReasonsForLinesThatAreNoSeals) {
        "not a seal: not written as the sealer writes it, at column 19"},
       {good + " ", "not a seal: not written as the sealer writes it, at column " + std::to_string(good.size() + 1)},
       {replaced(good, "\"seal\"", "\"s\\u0065al\""), "not a seal: member 1 is \"s\\u0065al\" where \"seal\" belongs"},
+  };
+  for (const BadLine& bad : cases) {
+    const Result<Seal> read = read_seal_line(bad.line);
+    ASSERT_FALSE(read.ok()) << bad.line;
+    EXPECT_EQ(read.failure().message, bad.reason) << bad.line;
+  }
+}
+
+Seal example_chain_seal() {
+  Seal seal = example_seal();
+  seal.format = kChainSealFormat;
+  seal.chain = "web-1.example";
+  seal.sequence = 7;
+  seal.next_key.fill(0x22);
+  return seal;
+}
+
+std::string example_chain_line() {
+  return R"({"seal":2,"chain":"web-1.example","sequence":7,"file":"orvex_audit.log-20261209-020000","bytes":1234,)"
+         R"("lines":5,"sha256":")" + kDigest +
+         R"(","first":"2026-12-09T01:00:00.250+00:00","last":"2026-12-09T01:59:59+00:00",)"
+         R"("sealed_at":"2026-12-09T02:00:01.123456+00:00","previous":")" + kPrevious +
+         R"(","public_key":")" + std::string(64, '1') + R"(","next_key":")" + std::string(64, '2') +
+         R"(","signature":")" + kSignature + R"("})";
+}
+
+TEST(ChainSealLine, WritesTheMembersInTheirOrderAndSignsThemSorted) {
+  EXPECT_EQ(seal_line_text(example_chain_seal()), example_chain_line());
+  EXPECT_EQ(seal_signed_text(example_chain_seal()),
+            R"({"bytes":1234,"chain":"web-1.example","file":"orvex_audit.log-20261209-020000",)"
+            R"("first":"2026-12-09T01:00:00.250+00:00","last":"2026-12-09T01:59:59+00:00","lines":5,"next_key":")" +
+                std::string(64, '2') + R"(","previous":")" + kPrevious + R"(","public_key":")" +
+                std::string(64, '1') + R"(","seal":2,"sealed_at":"2026-12-09T02:00:01.123456+00:00","sequence":7,)"
+                R"("sha256":")" + kDigest + R"("})");
+}
+
+TEST(ChainSealLine, ReadsBackWhatItWritesAndEveryByteCounts) {
+  const Result<Seal> read = read_seal_line(example_chain_line());
+  ASSERT_TRUE(read.ok()) << read.failure().message;
+  EXPECT_EQ(read.value().format, kChainSealFormat);
+  EXPECT_EQ(read.value().chain, "web-1.example");
+  EXPECT_EQ(read.value().sequence, 7u);
+  EXPECT_EQ(read.value().next_key, example_chain_seal().next_key);
+  Seal seal = example_chain_seal();
+  sign_seal(seal, rfc_key());
+  const std::string line = seal_line_text(seal);
+  ASSERT_TRUE(seal_signature_valid(read_seal_line(line).value()));
+  for (std::size_t at = 0; at < line.size(); ++at) {
+    std::string changed = line;
+    changed[at] = changed[at] == '3' ? '4' : '3';
+    const Result<Seal> changed_read = read_seal_line(changed);
+    EXPECT_TRUE(!changed_read.ok() || !seal_signature_valid(changed_read.value())) << changed;
+  }
+  for (std::size_t size = 0; size < line.size(); ++size) EXPECT_FALSE(read_seal_line(line.substr(0, size)).ok());
+}
+
+TEST(ChainSealLine, ReasonsForItsOwnMembers) {
+  const std::string good = example_chain_line();
+  const std::string bad_name =
+      "not a seal: \"chain\" is not a chain name (1 to 64 letters, digits, \".\", \"_\" or \"-\", not starting "
+      "with \"-\")";
+  const std::vector<BadLine> cases = {
+      {replaced(good, "\"web-1.example\"", "\"-web\""), bad_name},
+      {replaced(good, "\"web-1.example\"", "\"a b\""), bad_name},
+      {replaced(good, "\"web-1.example\"", "\"" + std::string(65, 'a') + "\""), bad_name},
+      {replaced(good, "\"web-1.example\"", "7"), bad_name},
+      {replaced(good, R"("sequence":7)", R"("sequence":-7)"), "not a seal: \"sequence\" is not a whole number below 2^63"},
+      {replaced(good, std::string(64, '2'), "null"), "not a seal: \"next_key\" is not 64 lowercase hexadecimal digits"},
+      {replaced(good, R"(,"next_key":")" + std::string(64, '2') + "\"", ""),
+       "not a seal: member 13 is \"signature\" where \"next_key\" belongs"},
+      {replaced(good, R"("chain":"web-1.example","sequence":7,)", ""),
+       "not a seal: member 2 is \"file\" where \"chain\" belongs"},
   };
   for (const BadLine& bad : cases) {
     const Result<Seal> read = read_seal_line(bad.line);
