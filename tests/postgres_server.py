@@ -121,6 +121,9 @@ class PostgresCluster:
             return ""
 
     def start(self) -> None:
+        """Starts the server; does nothing when it runs."""
+        if self.running:
+            return
         options = ["-k", self.socket_dir, "-p", str(self.port),
                    "-c", "listen_addresses=%s" % ("127.0.0.1" if self.tcp else ""),
                    "-c", "max_connections=200"]
