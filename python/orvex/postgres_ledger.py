@@ -69,11 +69,10 @@ SCHEMA = (
 SCHEMA_EXISTS = "SELECT to_regclass('orvex_schema') IS NOT NULL"
 READ_VERSION = "SELECT version FROM orvex_schema"
 
-# Reservations must be durable before the action runs; settling and releasing need not be (one
-# lost to a crash leaves its amount counted, which errs on the safe side), so the session default
-# is off and a reservation's transaction turns it on for itself.
+# Settling and releasing need not be durable (one lost to a crash leaves its amount counted,
+# which errs on the safe side): the session commits without waiting for the disk.
 SESSION_SETUP = "SET synchronous_commit TO off"
-LOCK_DAY = ("BEGIN; SET LOCAL synchronous_commit TO on;"
+LOCK_DAY = ("BEGIN;"
             " SELECT reserved, settled FROM orvex_budget_day"
             " WHERE budget = %s AND day = %s FOR UPDATE")
 # The first decision of a day, inside the transaction LOCK_DAY began.
@@ -81,11 +80,18 @@ ADD_AND_LOCK_DAY = ("INSERT INTO orvex_budget_day (budget, day, reserved, settle
                     " VALUES (%s, %s, 0, 0, 0) ON CONFLICT DO NOTHING;"
                     " SELECT reserved, settled FROM orvex_budget_day"
                     " WHERE budget = %s AND day = %s FOR UPDATE")
-# The reservation row, the running total and the commit in one round trip under the lock.
+# A reservation must be on disk before its action runs, but the day's lock need not be held while
+# the disk catches up: the booking commits (and frees the lock for the next decision) without
+# waiting, then a second transaction that commits synchronously waits until the log is flushed up
+# to its own commit, which lies after the booking's. A booking that a later one saw is earlier in
+# the log, so no durable booking can rest on a total that a crash took back; a crash before the
+# flush reaches the caller as a failed reservation, whose action does not run.
+MAKE_DURABLE = "BEGIN; SET LOCAL synchronous_commit TO on; SELECT txid_current(); COMMIT"
+# The reservation row, the running total, the commit and the wait for the disk: one round trip.
 BOOK = ("WITH booked AS (INSERT INTO orvex_reservation"
         " (id, budget, day, amount, state, created_at) VALUES (%s, %s, %s, %s, 'open', %s))"
         " UPDATE orvex_budget_day SET reserved = reserved + %s WHERE budget = %s AND day = %s;"
-        " COMMIT")
+        " COMMIT; " + MAKE_DURABLE)
 # Closing a reservation moves its amount from `reserved` to the column named after the new
 # state, in one statement, so that it is atomic without an explicit transaction.
 CLOSE = ("WITH closed AS (UPDATE orvex_reservation SET state = %s, closed_at = %s"
