@@ -17,7 +17,6 @@ import sys
 import threading
 import time
 
-import psycopg
 import pytest
 
 from conftest import SEED, log_lines
@@ -25,6 +24,11 @@ from test_audit_log import raw_members, signed_text, verifies
 
 from orvex import LedgerError
 from orvex.postgres_ledger import MESSAGES, PostgresLedger
+
+try:
+    import psycopg
+except ImportError:  # the tests that need it skip, through postgres_cluster
+    psycopg = None
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 HOST = os.path.join(HERE, "postgres_host.py")
@@ -113,6 +117,35 @@ def test_closing_an_unknown_id(ledger, operation):
     with pytest.raises(LedgerError) as caught:
         getattr(ledger, operation)("no-such-id")
     assert str(caught.value) == "no reservation has the id 'no-such-id'"
+
+
+@pytest.mark.parametrize("amount", [-1, float("nan"), float("inf"), True, "5", None])
+def test_amounts_that_would_spoil_the_total(ledger, budget, amount):
+    with pytest.raises(LedgerError) as caught:
+        ledger.reserve(budget, DAY, amount, allow)
+    assert str(caught.value) == ("a reservation's amount must be a finite number of at least 0, "
+                                 "not %r" % (amount,))
+    assert ledger.day(budget, DAY).counted == 0
+
+
+NO_DRIVER = """
+import sys
+sys.modules["psycopg"] = None  # as if it were not installed
+import orvex
+from orvex.postgres_ledger import PostgresLedger
+try:
+    PostgresLedger("dbname=x")
+except orvex.LedgerError as error:
+    print(error)
+"""
+
+
+def test_without_psycopg():
+    done = subprocess.run([sys.executable, "-c", NO_DRIVER], capture_output=True, text=True,
+                          timeout=60)
+    assert (done.returncode, done.stderr) == (0, "")
+    assert done.stdout == ("PostgresLedger needs psycopg 3, which cannot be imported (import of "
+                           "psycopg halted; None in sys.modules): install orvex-core[postgres]\n")
 
 
 def test_a_refusal_books_nothing_and_frees_the_lock(ledger, budget):
@@ -223,7 +256,7 @@ OPERATIONS = [
 
 
 @pytest.mark.parametrize("name,operation", OPERATIONS)
-def test_no_server(tmp_path, name, operation):
+def test_no_server(postgres_cluster, tmp_path, name, operation):
     dsn = "host=%s port=5999 dbname=ledger user=u password=hunter2" % tmp_path
     decided = []
     with pytest.raises(LedgerError) as caught:

@@ -16,6 +16,7 @@ psycopg 3 is imported on first use, so `import orvex` works without it (`orvex-c
 from __future__ import annotations
 
 import importlib
+import math
 import os
 import select
 import threading
@@ -45,6 +46,7 @@ MESSAGES = {
                   "{budget!r} for {day}: a PASS was logged for an action that must not run; "
                   "reservation {id} may or may not be recorded (if it is, it stays open and "
                   "counted until released) ({where}): {error}",
+    "amount": "a reservation's amount must be a finite number of at least 0, not {amount!r}",
     "unknown_id": "no reservation has the id {id!r}",
     "not_open": "reservation {id!r} is {state}, not open",
     "schema_version": "the PostgreSQL ledger's schema is version {found}; this orvex reads "
@@ -264,6 +266,10 @@ class PostgresLedger(Ledger):
     # --- operations --------------------------------------------------------------------------
 
     def reserve(self, budget: str, day: str, amount: float, decide: Decide) -> Reservation:
+        # One NaN or negative amount in a running total would spoil every later decision.
+        if isinstance(amount, bool) or not isinstance(amount, (int, float)) \
+                or not math.isfinite(amount) or amount < 0:
+            raise LedgerError(MESSAGES["amount"].format(amount=amount))
         connection = self._connection()
         error_type = self._driver.Error
         try:
@@ -285,7 +291,10 @@ class PostgresLedger(Ledger):
                                       reservation.created_at, reservation.amount, budget, day))
         except BaseException as error:
             # The guard has logged a PASS; whatever stopped the booking, the action must not run.
+            # An interruption (KeyboardInterrupt, a cancellation) keeps going as it is.
             self._discard()
+            if not isinstance(error, Exception):
+                raise
             raise LedgerError(MESSAGES["not_booked"].format(
                 amount=reservation.amount, budget=budget, day=day, id=reservation.id,
                 where=self._where, error=str(error) or type(error).__name__)) from error
