@@ -188,6 +188,30 @@ def test_one_connection_per_thread(fresh_postgres_dsn, budget):
     wait_until(lambda: sessions() == 0, timeout=10)
 
 
+def test_a_forked_child_leaves_the_parents_session_alone(fresh_postgres_dsn, budget):
+    def sessions():
+        return sql(fresh_postgres_dsn, "SELECT pid FROM pg_stat_activity WHERE datname = "
+                                       "current_database() AND pid <> pg_backend_pid()")
+
+    ledger = PostgresLedger(fresh_postgres_dsn)
+    ledger.reserve(budget, DAY, 1, allow)
+    parent = sessions()
+    child = os.fork()
+    if child == 0:  # its own session, and dropping the inherited one (as at exit) sends nothing
+        status = 1
+        try:
+            ledger.settle(ledger.reserve(budget, DAY, 2, allow).id)
+            ledger.close()
+            status = 0
+        finally:
+            os._exit(status)
+    assert os.waitpid(child, 0)[1] == 0
+    ledger.reserve(budget, DAY, 4, allow)
+    assert sessions() == parent
+    assert (ledger.day(budget, DAY).reserved, ledger.day(budget, DAY).settled) == (5, 2)
+    ledger.close()
+
+
 # --- the schema -----------------------------------------------------------------
 
 COLUMNS = {

@@ -9,7 +9,8 @@ Connections: one per thread, opened on the thread's first call and kept for its 
 decision is a handful of short statements; a pool would add a hand-over per call and buy nothing
 for threads that keep calling). A connection found closed, or dropped by the server while it sat
 idle (a restart), is replaced on the next call; a call that meets a database it cannot reach
-raises `LedgerError`, and the next call tries again. A child process made by fork() opens its own.
+raises `LedgerError`, and the next call tries again. A child process made by fork() opens its own
+and never writes into the sessions it inherited.
 
 psycopg 3 is imported on first use, so `import orvex` works without it (`orvex-core[postgres]`).
 """
@@ -21,6 +22,7 @@ import os
 import select
 import threading
 import uuid
+import weakref
 from datetime import datetime, timezone
 from typing import TYPE_CHECKING, Any, Dict, List, Optional, Sequence, Tuple
 
@@ -129,6 +131,11 @@ def _last_row(cursor: "psycopg.Cursor[Any]") -> Optional[Tuple[Any, ...]]:
             return row
 
 
+def _forget_in_child(ledger: Optional["PostgresLedger"]) -> None:
+    if ledger is not None:
+        ledger._forget_after_fork()
+
+
 def _reservation(row: Sequence[Any]) -> Reservation:
     return Reservation(id=row[0], budget=row[1], day=row[2], amount=float(row[3]),
                        state=row[4], created_at=row[5])
@@ -150,11 +157,17 @@ class PostgresLedger(Ledger):
         self._local = threading.local()
         self._lock = threading.Lock()
         self._connections: Dict[threading.Thread, "psycopg.Connection[Any]"] = {}
-        self._pid = os.getpid()
-        # Connections inherited through fork(): closing them would end the parent's sessions,
-        # so the child only drops its use of them.
-        self._inherited: List["psycopg.Connection[Any]"] = []
         self._schema_ready = False
+        ledger = weakref.ref(self)
+        os.register_at_fork(after_in_child=lambda: _forget_in_child(ledger()))
+
+    def _forget_after_fork(self) -> None:
+        """In a child made by fork(), the connections are the parent's sessions: a query would
+        write into them. The child drops them (psycopg does not say goodbye on a connection
+        that another process opened) and opens its own."""
+        self._connections = {}
+        self._local = threading.local()
+        self._lock = threading.Lock()  # another thread of the parent may have held it
 
     def _describe(self, dsn: str) -> str:
         """Where the database is, for messages: host, port and database, never a password."""
@@ -171,12 +184,6 @@ class PostgresLedger(Ledger):
     def _connection(self) -> "psycopg.Connection[Any]":
         """This thread's connection, opened (and the schema made ready) when it has none or the
         one it had can no longer be used."""
-        if os.getpid() != self._pid:
-            with self._lock:
-                self._inherited.extend(self._connections.values())
-                self._connections.clear()
-                self._pid = os.getpid()
-                self._local = threading.local()
         connection: Optional["psycopg.Connection[Any]"] = getattr(self._local, "connection", None)
         if connection is not None and (connection.closed or self._dropped(connection)):
             self._discard()
