@@ -16,7 +16,8 @@ from conftest import SEED, log_lines
 from test_audit_log import raw_members, signed_text, verifies
 
 from orvex import LedgerError
-from orvex.postgres_ledger import MESSAGES, PostgresLedger
+from orvex.postgres_ledger import PostgresLedger
+from postgres_host import decider, intent
 
 try:
     import psycopg
@@ -326,7 +327,6 @@ class Fleet:
         PostgresLedger(dsn).day(self.budget, DAY)  # creates the tables
         sql(dsn, "ALTER TABLE orvex_budget_day ADD CONSTRAINT test_never_over_the_cap "
                  "CHECK (reserved + settled <= %s)" % (CAP + 1e-6))
-        self.processes = []
 
     def start(self, host, **config):
         directory = self.root / ("host%d" % host)
@@ -336,7 +336,6 @@ class Fleet:
         env = dict(os.environ, ORVEX_SEED=SEED)
         process = subprocess.Popen([sys.executable, HOST, json.dumps(config)], cwd=directory,
                                    env=env, stdout=subprocess.PIPE, text=True)
-        self.processes.append(process)
         return directory, process
 
     def run(self, hosts, **config):
@@ -450,9 +449,7 @@ def killed_inside_the_step(fleet, process, line):
 
 
 def fleet_decision(ledger, amount):
-    import postgres_host
-    return ledger.reserve("fleet", DAY, amount, postgres_host.decider(postgres_host.intent(CAP),
-                                                                      amount))
+    return ledger.reserve("fleet", DAY, amount, decider(intent(CAP), amount))
 
 
 @pytest.mark.parametrize("mode,expected_line,after", [
