@@ -286,7 +286,7 @@ def test_a_booking_lost_after_the_decision(ledger, postgres_dsn, budget):
     def decide_then_lose_the_connection(total):
         sql(postgres_dsn, "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
                           "datname = current_database() AND pid <> pg_backend_pid() "
-                          "AND query LIKE '%%FOR UPDATE%%'")
+                          "AND state = 'idle in transaction'")
 
     with pytest.raises(LedgerError) as caught:
         ledger.reserve(budget, DAY, 40, decide_then_lose_the_connection)

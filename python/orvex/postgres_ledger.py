@@ -73,17 +73,41 @@ SCHEMA = (
 SCHEMA_EXISTS = "SELECT to_regclass('orvex_schema') IS NOT NULL"
 READ_VERSION = "SELECT version FROM orvex_schema"
 
+# The statements of every decision are prepared once per connection: planning them again on each
+# call took about as much of the server's time as running them. Arguments are bound on the
+# client, so that one query text carries several statements (one round trip for BEGIN and the
+# lock, one for the booking, its commit and the wait for the disk).
+PREPARED = {
+    "orvex_lock_day": ("text, text",
+                       "SELECT reserved, settled FROM orvex_budget_day"
+                       " WHERE budget = $1 AND day = $2 FOR UPDATE"),
+    # The reservation row and the running total in one statement.
+    "orvex_book": ("text, text, text, float8, text",
+                   "WITH booked AS (INSERT INTO orvex_reservation"
+                   " (id, budget, day, amount, state, created_at)"
+                   " VALUES ($1, $2, $3, $4, 'open', $5))"
+                   " UPDATE orvex_budget_day SET reserved = reserved + $4"
+                   " WHERE budget = $2 AND day = $3"),
+}
+# Closing a reservation ($2, at $1) moves its amount from `reserved` to the column named after
+# the new state, in one statement, so that it is atomic without an explicit transaction.
+CLOSE = ("WITH closed AS (UPDATE orvex_reservation SET state = '{state}', closed_at = $1"
+         " WHERE id = $2 AND state = 'open' RETURNING id, budget, day, amount, created_at),"
+         " moved AS (UPDATE orvex_budget_day AS d SET reserved = d.reserved - c.amount,"
+         " {state} = d.{state} + c.amount FROM closed AS c"
+         " WHERE d.budget = c.budget AND d.day = c.day)"
+         " SELECT id, budget, day, amount, created_at FROM closed")
+PREPARED.update({"orvex_" + state: ("text, text", CLOSE.format(state=state))
+                 for state in (SETTLED, RELEASED)})
 # Settling and releasing need not be durable (one lost to a crash leaves its amount counted,
 # which errs on the safe side): the session commits without waiting for the disk.
-SESSION_SETUP = "SET synchronous_commit TO off"
-LOCK_DAY = ("BEGIN;"
-            " SELECT reserved, settled FROM orvex_budget_day"
-            " WHERE budget = %s AND day = %s FOR UPDATE")
+SESSION_SETUP = "; ".join(["SET synchronous_commit TO off"] + [
+    "PREPARE %s (%s) AS %s" % (name, types, body) for name, (types, body) in PREPARED.items()])
+LOCK_DAY = "BEGIN; EXECUTE orvex_lock_day(%s, %s)"
 # The first decision of a day, inside the transaction LOCK_DAY began.
 ADD_AND_LOCK_DAY = ("INSERT INTO orvex_budget_day (budget, day, reserved, settled, released)"
                     " VALUES (%s, %s, 0, 0, 0) ON CONFLICT DO NOTHING;"
-                    " SELECT reserved, settled FROM orvex_budget_day"
-                    " WHERE budget = %s AND day = %s FOR UPDATE")
+                    " EXECUTE orvex_lock_day(%s, %s)")
 # A reservation must be on disk before its action runs, but the day's lock need not be held while
 # the disk catches up: the booking commits (and frees the lock for the next decision) without
 # waiting, then a second transaction that commits synchronously waits until the log is flushed up
@@ -91,21 +115,8 @@ ADD_AND_LOCK_DAY = ("INSERT INTO orvex_budget_day (budget, day, reserved, settle
 # the log, so no durable booking can rest on a total that a crash took back; a crash before the
 # flush reaches the caller as a failed reservation, whose action does not run.
 MAKE_DURABLE = "BEGIN; SET LOCAL synchronous_commit TO on; SELECT txid_current(); COMMIT"
-# The reservation row, the running total, the commit and the wait for the disk: one round trip.
-BOOK = ("WITH booked AS (INSERT INTO orvex_reservation"
-        " (id, budget, day, amount, state, created_at) VALUES (%s, %s, %s, %s, 'open', %s))"
-        " UPDATE orvex_budget_day SET reserved = reserved + %s WHERE budget = %s AND day = %s;"
-        " COMMIT; " + MAKE_DURABLE)
-# Closing a reservation moves its amount from `reserved` to the column named after the new
-# state, in one statement, so that it is atomic without an explicit transaction.
-CLOSE = ("WITH closed AS (UPDATE orvex_reservation SET state = %s, closed_at = %s"
-         " WHERE id = %s AND state = 'open' RETURNING id, budget, day, amount, created_at),"
-         " moved AS (UPDATE orvex_budget_day AS d SET reserved = d.reserved - c.amount,"
-         " {column} = d.{column} + c.amount FROM closed AS c"
-         " WHERE d.budget = c.budget AND d.day = c.day)"
-         " SELECT id, budget, day, amount, created_at FROM closed")
-CLOSE_BY_STATE = {SETTLED: CLOSE.format(column="settled"),
-                  RELEASED: CLOSE.format(column="released")}
+BOOK = "EXECUTE orvex_book(%s, %s, %s, %s, %s); COMMIT; " + MAKE_DURABLE
+CLOSE_BY_STATE = {state: "EXECUTE orvex_%s(%%s, %%s)" % state for state in (SETTLED, RELEASED)}
 STATE_OF = "SELECT state FROM orvex_reservation WHERE id = %s"
 DAY_TOTALS = ("SELECT reserved, settled, released FROM orvex_budget_day"
               " WHERE budget = %s AND day = %s")
@@ -203,8 +214,6 @@ class PostgresLedger(Ledger):
 
     def _connect(self) -> "psycopg.Connection[Any]":
         try:
-            # Client-side binding lets one query text carry several statements (BEGIN and the
-            # lock, the booking and COMMIT): a round trip each instead of two.
             connection: "psycopg.Connection[Any]" = self._driver.connect(
                 self._dsn, autocommit=True, cursor_factory=self._driver.ClientCursor,
                 connect_timeout=max(1, int(self._connect_timeout)))
@@ -212,16 +221,16 @@ class PostgresLedger(Ledger):
             raise LedgerError(MESSAGES["connect"].format(where=self._where, error=error)) \
                 from error
         self._local.connection = connection
-        try:
-            connection.execute(SESSION_SETUP)
-        except self._driver.Error as error:
-            raise self._failed("setting up its session", error) from error
         with self._lock:
             for thread in [t for t in self._connections if not t.is_alive()]:
                 self._connections.pop(thread).close()
             self._connections[threading.current_thread()] = connection
         if not self._schema_ready:
             self._ensure_schema(connection)
+        try:
+            connection.execute(SESSION_SETUP)  # the statements it prepares need the tables
+        except self._driver.Error as error:
+            raise self._failed("setting up its session", error) from error
         return connection
 
     def _discard(self) -> None:
@@ -295,7 +304,7 @@ class PostgresLedger(Ledger):
                                   amount=float(amount), state=OPEN, created_at=_now())
         try:
             connection.execute(BOOK, (reservation.id, budget, day, reservation.amount,
-                                      reservation.created_at, reservation.amount, budget, day))
+                                      reservation.created_at))
         except BaseException as error:
             # The guard has logged a PASS; whatever stopped the booking, the action must not run.
             # An interruption (KeyboardInterrupt, a cancellation) keeps going as it is.
@@ -322,8 +331,7 @@ class PostgresLedger(Ledger):
     def _close(self, reservation_id: str, state: str) -> Reservation:
         connection = self._connection()
         try:
-            row = connection.execute(CLOSE_BY_STATE[state],
-                                     (state, _now(), reservation_id)).fetchone()
+            row = connection.execute(CLOSE_BY_STATE[state], (_now(), reservation_id)).fetchone()
             current = None if row else connection.execute(STATE_OF, (reservation_id,)).fetchone()
         except self._driver.Error as error:
             raise self._failed("marking reservation %s %s" % (reservation_id, state), error) \
