@@ -6,7 +6,7 @@ the reservation and commits, all in one transaction; the row lock makes the deci
 budget and day take turns across connections, processes and hosts.
 
 Connections: one per thread, opened on the thread's first call and kept for its next ones (a
-decision is a handful of short statements; a pool would add a hand-over per call and buy nothing
+decision is three short round trips; a pool would add a hand-over per call and buy nothing
 for threads that keep calling). A connection found closed, or dropped by the server while it sat
 idle (a restart), is replaced on the next call; a call that meets a database it cannot reach
 raises `LedgerError`, and the next call tries again. A child process made by fork() opens its own
