@@ -49,11 +49,14 @@ def run(config, ledger):
     intent_text = intent(config["cap"])
     summary = {"pass": 0, "deny": 0, "errors": [], "unbooked": []}
     lock = threading.Lock()
+    parent = os.getppid()
 
     def worker(thread):
         rng = random.Random(config["host"] * 100 + thread)
         attempt = 0
         while (attempt < config["attempts"]) if config["attempts"] else not os.path.exists(STOP_FILE):
+            if os.getppid() != parent:  # the test that started this host is gone
+                os._exit(1)
             attempt += 1
             # Unique amounts tie each PASS in the log to its one reservation row.
             serial = (config["host"] * 100 + thread) * 100000 + attempt

@@ -323,7 +323,7 @@ class Fleet:
     what they left: the rows and the signed logs."""
 
     def __init__(self, dsn, tmp_path):
-        self.dsn, self.budget, self.root = dsn, "fleet", tmp_path
+        self.dsn, self.budget, self.root, self.processes = dsn, "fleet", tmp_path, []
         PostgresLedger(dsn).day(self.budget, DAY)  # creates the tables
         sql(dsn, "ALTER TABLE orvex_budget_day ADD CONSTRAINT test_never_over_the_cap "
                  "CHECK (reserved + settled <= %s)" % (CAP + 1e-6))
@@ -336,6 +336,7 @@ class Fleet:
         env = dict(os.environ, ORVEX_SEED=SEED)
         process = subprocess.Popen([sys.executable, HOST, json.dumps(config)], cwd=directory,
                                    env=env, stdout=subprocess.PIPE, text=True)
+        self.processes.append(process)
         return directory, process
 
     def run(self, hosts, **config):
@@ -383,6 +384,16 @@ class Fleet:
         return sum(passed.values())
 
 
+@pytest.fixture
+def fleet(fresh_postgres_dsn, tmp_path):
+    made = Fleet(fresh_postgres_dsn, tmp_path)
+    yield made
+    for process in made.processes:  # hosts left running by a failed test
+        if process.poll() is None:
+            process.kill()
+            process.wait()
+
+
 def wait_until(condition, timeout=60):
     deadline = time.time() + timeout
     while not condition():
@@ -390,8 +401,7 @@ def wait_until(condition, timeout=60):
         time.sleep(0.05)
 
 
-def test_three_hosts_share_the_cap(fresh_postgres_dsn, tmp_path):
-    fleet = Fleet(fresh_postgres_dsn, tmp_path)
+def test_three_hosts_share_the_cap(fleet):
     started = fleet.run(3, attempts=40)
     summaries = fleet.stop_all(started)
     assert [s["errors"] for s in summaries] == [[], [], []]
@@ -400,8 +410,7 @@ def test_three_hosts_share_the_cap(fresh_postgres_dsn, tmp_path):
     assert sum(s["deny"] for s in summaries) > 0  # the cap was reached
 
 
-def test_server_restarted_under_three_hosts(postgres_cluster, fresh_postgres_dsn, tmp_path):
-    fleet = Fleet(fresh_postgres_dsn, tmp_path)
+def test_server_restarted_under_three_hosts(postgres_cluster, fleet):
     # Every tool fails and releases its amount, so that decisions keep passing throughout.
     started = fleet.run(3, settle_share=0.0)
     directories = [d for d, _ in started]
@@ -456,17 +465,12 @@ def fleet_decision(ledger, amount):
     ("hold", "held ", killed_holding_a_reservation),
     ("stall", "locked", killed_inside_the_step),
 ])
-def test_host_killed(fresh_postgres_dsn, workdir, mode, expected_line, after):
-    fleet = Fleet(fresh_postgres_dsn, workdir)
+def test_host_killed(fleet, workdir, mode, expected_line, after):
     directory, process = fleet.start(0, mode=mode, amount=120)
-    try:
-        line = process.stdout.readline()
-        assert line.startswith(expected_line)
-        process.send_signal(signal.SIGKILL)
-        process.wait(30)
-        after(fleet, process, line)
-    finally:
-        if process.poll() is None:
-            process.kill()
+    line = process.stdout.readline()
+    assert line.startswith(expected_line)
+    process.send_signal(signal.SIGKILL)
+    process.wait(30)
+    after(fleet, process, line)
     # The test's own decisions are logged in its working directory.
     fleet.check([directory, workdir])
