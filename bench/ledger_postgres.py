@@ -126,9 +126,11 @@ def main():
         passed = value >= TARGET
         print("%-9s %9d %14.0f %9.2fx  %-10s %s" % (kind, processes, value, value / bare,
                                                    ">= %d/s" % TARGET, "PASS" if passed else "MISS"))
-        record_result(args.summary, "ledger_postgres",
-                      "PostgresLedger %s, %d process(es): decisions/s" % (kind, processes),
-                      value, ">= %d/s" % TARGET, passed)
+        # bench/all.py tabulates ratios: this one is the rate over the target's.
+        record_result(args.summary, "ledger_pg",
+                      "PostgresLedger %s, %d process(es): decisions/s / %d" % (kind, processes,
+                                                                               TARGET),
+                      value / TARGET, ">= 1.00", passed)
 
 
 if __name__ == "__main__":
