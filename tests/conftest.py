@@ -119,3 +119,8 @@ def position(text, offset):
 def rows(message, *marked):
     """Table rows of marked texts that all fail with `message`."""
     return [pytest.param(m, message, id=f"{message[:30]}|{m[-30:]}") for m in marked]
+
+
+# A throwaway PostgreSQL server for the ledger tests (postgres_fixtures.py).
+from postgres_fixtures import (fresh_postgres_dsn, postgres_cluster,  # noqa: E402,F401
+                               postgres_dsn, pytest_terminal_summary)

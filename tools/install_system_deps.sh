@@ -3,7 +3,9 @@
 #
 #   install_system_deps.sh build    the module and orvex-audit (make demo): a C++
 #                                   compiler, CMake, pkg-config, libsodium, zlib
-#   install_system_deps.sh test     build, plus GoogleTest (make test)
+#   install_system_deps.sh test     build, plus GoogleTest, logrotate, and
+#                                   PostgreSQL's server and client library
+#                                   (make test)
 #   install_system_deps.sh cross DEBIAN_ARCH TRIPLE QEMU
 #                                   the core's tests on another processor:
 #                                   the cross compiler, the target's libsodium
@@ -33,6 +35,10 @@ need_test() {
   [ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
   # The log rotation recipe in examples/ is tested with the real logrotate.
   [ -x /usr/sbin/logrotate ] || missing+=(logrotate)
+  # PostgresLedger's tests start a throwaway cluster with the server's own
+  # programs, and talk to it through libpq.
+  compgen -G "/usr/lib/postgresql/*/bin/initdb" >/dev/null || missing+=(postgresql)
+  { ldconfig -p 2>/dev/null || /sbin/ldconfig -p 2>/dev/null; } | grep -q "libpq\.so\.5 " || missing+=(libpq5)
 }
 
 need_cross() {
