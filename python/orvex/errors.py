@@ -43,8 +43,31 @@ SPEND_LIMIT = ("the total_daily_spend constraint's value must be a number, not {
 SPEND_PARAM = ("spend_param is {!r}, but the guard's daily cap counts the parameter 'amount': "
                "an intent with a total_daily_spend constraint needs spend_param='amount'")
 INTENT_NOT_JSON = "the intent is not JSON: {}"
+# Texts of the ledgers, one wording for the same failure on every backend; {} are filled in
+# order. A backend's failure names the backend, where it is (a path, or host, port and
+# database: never a password), the step and the cause.
+LEDGER_FAILED = "the {} ledger {} could not {}: {}"
+CONNECT_STEP = "connect"
+SCHEMA_STEP = "create its schema"
+SESSION_STEP = "set up its session"
+LOCK_STEP = "take the lock of {} on {}"
+COMMIT_STEP = "commit"
+CLOSE_STEP = "mark reservation {} {}"
+DAY_STEP = "read {} on {}"
+LIST_STEP = "list the open reservations"
+SCHEMA_VERSION_FOUND = "its schema version is {}; this orvex reads version {}"
+NO_OPEN_RESERVATION = "no open reservation has the id {!r}"
+RESERVATION_AMOUNT = "a reservation's amount must be a finite number of at least 0, not {!r}"
+NO_POSTGRES_DRIVER = ("PostgresLedger needs psycopg 3, which cannot be imported ({}): "
+                      "install orvex-core[postgres]")
+# The guard has logged a PASS and the booking failed: the action must not run. Whether the
+# reservation was recorded is known when the commit failed before reaching the database, and
+# unknown when the database may have committed it before the answer was lost.
 PASS_WITHOUT_BOOKING = ("the ledger failed after the guard allowed the action: a PASS was logged for "
-                        "an action that must not run, since no reservation was recorded ({})")
+                        "an action that must not run, {} ({})")
+BOOKING_NOT_RECORDED = "since no reservation was recorded"
+BOOKING_UNKNOWN = ("and its reservation {} may or may not be recorded (if it is, it stays open and "
+                   "counted until released)")
 
 
 class OrvexError(Exception):

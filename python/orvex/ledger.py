@@ -7,10 +7,11 @@ same five operations; `Guard` uses nothing else, so a decision means the same on
 from __future__ import annotations
 
 import abc
+import math
 from dataclasses import dataclass
 from typing import Callable, Optional, Sequence, Tuple
 
-from orvex.errors import OrvexError
+from orvex.errors import RESERVATION_AMOUNT, OrvexError
 
 # The states of a reservation. An open reservation counts against the day's cap until it is
 # settled (it keeps counting) or released (it stops counting).
@@ -58,6 +59,15 @@ class DaySummary:
 # Called inside the ledger's atomic step with the day's counted total (reserved + settled); it
 # returns to allow the booking and raises to refuse it (the exception reaches the caller as is).
 Decide = Callable[[float], None]
+
+
+def check_amount(amount: float) -> float:
+    """The amount as a float; one NaN, infinite or negative amount in a running total would
+    spoil every later decision, so it is refused before any lock is taken."""
+    if isinstance(amount, bool) or not isinstance(amount, (int, float)) \
+            or not math.isfinite(amount) or amount < 0:
+        raise LedgerError(RESERVATION_AMOUNT.format(amount))
+    return float(amount)
 
 
 class Ledger(abc.ABC):

@@ -3,13 +3,11 @@ from __future__ import annotations
 
 import importlib
 
-from orvex.ledger import Ledger, LedgerError
+from orvex.ledger import Ledger
 from orvex.sqlite_ledger import SqliteLedger
 
 SQLITE_SCHEME = "sqlite:///"
 POSTGRES_SCHEMES = ("postgresql://", "postgres://")
-POSTGRES_MISSING = ("a postgresql:// ledger needs the PostgreSQL support of orvex: "
-                    "pip install 'orvex-core[postgres]' ({})")
 
 
 def open_ledger(url: str) -> Ledger:
@@ -17,11 +15,9 @@ def open_ledger(url: str) -> Ledger:
     `sqlite:////var/lib/x.db` absolute). `postgresql://...`: a PostgresLedger, whose module and
     driver are imported only then, so that a host without them still opens SQLite ledgers."""
     if url.startswith(POSTGRES_SCHEMES):
-        try:
-            module = importlib.import_module("orvex.postgres_ledger")
-            ledger: Ledger = module.PostgresLedger(url)
-        except ImportError as error:
-            raise LedgerError(POSTGRES_MISSING.format(error)) from error
+        # Without psycopg this raises LedgerError, saying which extra to install.
+        module = importlib.import_module("orvex.postgres_ledger")
+        ledger: Ledger = module.PostgresLedger(url)
         return ledger
     if url.startswith(SQLITE_SCHEME):
         return SqliteLedger(url[len(SQLITE_SCHEME):])

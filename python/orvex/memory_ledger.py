@@ -6,8 +6,9 @@ import threading
 from typing import Dict, List, Optional, Sequence, Tuple
 
 from orvex._rows import new_reservation_id, utc_timestamp
+from orvex.errors import NO_OPEN_RESERVATION
 from orvex.ledger import (OPEN, RELEASED, SETTLED, DaySummary, Decide, Ledger, LedgerError,
-                          Reservation)
+                          Reservation, check_amount)
 
 
 class MemoryLedger(Ledger):
@@ -21,6 +22,7 @@ class MemoryLedger(Ledger):
         self._reservations: Dict[str, Reservation] = {}
 
     def reserve(self, budget: str, day: str, amount: float, decide: Decide) -> Reservation:
+        amount = check_amount(amount)
         with self._lock:
             totals = self._totals.setdefault((budget, day), [0.0, 0.0, 0.0])
             decide(totals[0] + totals[1])
@@ -34,7 +36,7 @@ class MemoryLedger(Ledger):
         with self._lock:
             reservation = self._reservations.get(reservation_id)
             if reservation is None or reservation.state != OPEN:
-                raise LedgerError("no open reservation has the id %r" % reservation_id)
+                raise LedgerError(NO_OPEN_RESERVATION.format(reservation_id))
             totals = self._totals[(reservation.budget, reservation.day)]
             totals[0] -= reservation.amount
             totals[1 if state == SETTLED else 2] += reservation.amount

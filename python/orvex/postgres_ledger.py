@@ -17,7 +17,6 @@ psycopg 3 is imported on first use, so `import orvex` works without it (`orvex-c
 from __future__ import annotations
 
 import importlib
-import math
 import os
 import select
 import threading
@@ -26,8 +25,9 @@ import weakref
 from datetime import datetime, timezone
 from typing import TYPE_CHECKING, Any, Dict, List, Optional, Sequence, Tuple
 
+from orvex import errors
 from orvex.ledger import OPEN, RELEASED, SETTLED, Decide, DaySummary, Ledger, LedgerError, \
-    Reservation
+    Reservation, check_amount
 
 if TYPE_CHECKING:
     import psycopg
@@ -37,23 +37,6 @@ SCHEMA_VERSION = 1
 # empty database do not race each other's CREATE TABLE (IF NOT EXISTS alone is not safe there).
 SCHEMA_LOCK_KEY = 0x6F72766578  # "orvex"
 DEFAULT_CONNECT_TIMEOUT_SECONDS = 10
-
-# Every text this ledger raises. `{error}` is the database driver's own message.
-MESSAGES = {
-    "no_driver": "PostgresLedger needs psycopg 3, which cannot be imported ({error}): "
-                 "install orvex-core[postgres]",
-    "connect": "cannot connect to the PostgreSQL ledger ({where}): {error}",
-    "failed": "the PostgreSQL ledger failed while {step} ({where}): {error}",
-    "not_booked": "the PostgreSQL ledger failed after the guard allowed {amount} on budget "
-                  "{budget!r} for {day}: a PASS was logged for an action that must not run; "
-                  "reservation {id} may or may not be recorded (if it is, it stays open and "
-                  "counted until released) ({where}): {error}",
-    "amount": "a reservation's amount must be a finite number of at least 0, not {amount!r}",
-    "unknown_id": "no reservation has the id {id!r}",
-    "not_open": "reservation {id!r} is {state}, not open",
-    "schema_version": "the PostgreSQL ledger's schema is version {found}; this orvex reads "
-                      "version {expected}",
-}
 
 SCHEMA = (
     "CREATE TABLE IF NOT EXISTS orvex_schema (version INTEGER NOT NULL)",
@@ -117,7 +100,6 @@ ADD_AND_LOCK_DAY = ("INSERT INTO orvex_budget_day (budget, day, reserved, settle
 MAKE_DURABLE = "BEGIN; SET LOCAL synchronous_commit TO on; SELECT txid_current(); COMMIT"
 BOOK = "EXECUTE orvex_book(%s, %s, %s, %s, %s); COMMIT; " + MAKE_DURABLE
 CLOSE_BY_STATE = {state: "EXECUTE orvex_%s(%%s, %%s)" % state for state in (SETTLED, RELEASED)}
-STATE_OF = "SELECT state FROM orvex_reservation WHERE id = %s"
 DAY_TOTALS = ("SELECT reserved, settled, released FROM orvex_budget_day"
               " WHERE budget = %s AND day = %s")
 OPEN_COLUMNS = "SELECT id, budget, day, amount, state, created_at FROM orvex_reservation"
@@ -161,7 +143,7 @@ class PostgresLedger(Ledger):
         try:
             self._driver: Any = importlib.import_module("psycopg")
         except ImportError as error:
-            raise LedgerError(MESSAGES["no_driver"].format(error=error)) from error
+            raise LedgerError(errors.NO_POSTGRES_DRIVER.format(error)) from error
         self._dsn = dsn
         self._connect_timeout = connect_timeout
         self._where = self._describe(dsn)
@@ -185,10 +167,10 @@ class PostgresLedger(Ledger):
         try:
             parts = self._driver.conninfo.conninfo_to_dict(dsn)
         except Exception:
-            return "an unreadable connection string"
+            return "(an unreadable connection string)"
         host = parts.get("host") or parts.get("hostaddr") or "the default host"
         port = parts.get("port") or "the default port"
-        return "host %s, port %s, database %s" % (host, port, parts.get("dbname") or "default")
+        return "(host %s, port %s, database %s)" % (host, port, parts.get("dbname") or "default")
 
     # --- connections -------------------------------------------------------------------------
 
@@ -218,8 +200,7 @@ class PostgresLedger(Ledger):
                 self._dsn, autocommit=True, cursor_factory=self._driver.ClientCursor,
                 connect_timeout=max(1, int(self._connect_timeout)))
         except self._driver.Error as error:
-            raise LedgerError(MESSAGES["connect"].format(where=self._where, error=error)) \
-                from error
+            raise self._text(errors.CONNECT_STEP, error) from error
         self._local.connection = connection
         with self._lock:
             for thread in [t for t in self._connections if not t.is_alive()]:
@@ -230,7 +211,7 @@ class PostgresLedger(Ledger):
         try:
             connection.execute(SESSION_SETUP)  # the statements it prepares need the tables
         except self._driver.Error as error:
-            raise self._failed("setting up its session", error) from error
+            raise self._failed(errors.SESSION_STEP, error) from error
         return connection
 
     def _discard(self) -> None:
@@ -246,9 +227,12 @@ class PostgresLedger(Ledger):
         except Exception:
             pass
 
+    def _text(self, step: str, error: object) -> LedgerError:
+        return LedgerError(errors.LEDGER_FAILED.format("PostgreSQL", self._where, step, error))
+
     def _failed(self, step: str, error: Exception) -> LedgerError:
         self._discard()
-        return LedgerError(MESSAGES["failed"].format(step=step, where=self._where, error=error))
+        return self._text(step, error)
 
     def _ensure_schema(self, connection: "psycopg.Connection[Any]") -> None:
         try:
@@ -260,12 +244,12 @@ class PostgresLedger(Ledger):
                         connection.execute(statement)
                 row = connection.execute(READ_VERSION).fetchone()
         except self._driver.Error as error:
-            raise self._failed("creating its tables", error) from error
+            raise self._failed(errors.SCHEMA_STEP, error) from error
         found = row[0] if row else None
         if found != SCHEMA_VERSION:
             self._discard()
-            raise LedgerError(MESSAGES["schema_version"].format(found=found,
-                                                                expected=SCHEMA_VERSION))
+            raise self._text(errors.SCHEMA_STEP,
+                             errors.SCHEMA_VERSION_FOUND.format(found, SCHEMA_VERSION))
         self._schema_ready = True
 
     def close(self) -> None:
@@ -282,10 +266,7 @@ class PostgresLedger(Ledger):
     # --- operations --------------------------------------------------------------------------
 
     def reserve(self, budget: str, day: str, amount: float, decide: Decide) -> Reservation:
-        # One NaN or negative amount in a running total would spoil every later decision.
-        if isinstance(amount, bool) or not isinstance(amount, (int, float)) \
-                or not math.isfinite(amount) or amount < 0:
-            raise LedgerError(MESSAGES["amount"].format(amount=amount))
+        amount = check_amount(amount)
         connection = self._connection()
         error_type = self._driver.Error
         try:
@@ -294,7 +275,7 @@ class PostgresLedger(Ledger):
                 row = _last_row(connection.execute(ADD_AND_LOCK_DAY, (budget, day, budget, day)))
             assert row is not None  # found or inserted above, and locked until COMMIT
         except error_type as error:
-            raise self._failed("locking the budget's day", error) from error
+            raise self._failed(errors.LOCK_STEP.format(budget, day), error) from error
         try:
             decide(float(row[0]) + float(row[1]))
         except BaseException:
@@ -311,9 +292,9 @@ class PostgresLedger(Ledger):
             self._discard()
             if not isinstance(error, Exception):
                 raise
-            raise LedgerError(MESSAGES["not_booked"].format(
-                amount=reservation.amount, budget=budget, day=day, id=reservation.id,
-                where=self._where, error=str(error) or type(error).__name__)) from error
+            cause = self._text(errors.COMMIT_STEP, str(error) or type(error).__name__)
+            raise LedgerError(errors.PASS_WITHOUT_BOOKING.format(
+                errors.BOOKING_UNKNOWN.format(reservation.id), cause)) from error
         return reservation
 
     def _rollback(self, connection: "psycopg.Connection[Any]") -> None:
@@ -332,14 +313,10 @@ class PostgresLedger(Ledger):
         connection = self._connection()
         try:
             row = connection.execute(CLOSE_BY_STATE[state], (_now(), reservation_id)).fetchone()
-            current = None if row else connection.execute(STATE_OF, (reservation_id,)).fetchone()
         except self._driver.Error as error:
-            raise self._failed("marking reservation %s %s" % (reservation_id, state), error) \
-                from error
+            raise self._failed(errors.CLOSE_STEP.format(reservation_id, state), error) from error
         if row is None:
-            if current is None:
-                raise LedgerError(MESSAGES["unknown_id"].format(id=reservation_id))
-            raise LedgerError(MESSAGES["not_open"].format(id=reservation_id, state=current[0]))
+            raise LedgerError(errors.NO_OPEN_RESERVATION.format(reservation_id))
         return Reservation(id=row[0], budget=row[1], day=row[2], amount=float(row[3]),
                            state=state, created_at=row[4])
 
@@ -352,8 +329,7 @@ class PostgresLedger(Ledger):
                 totals = connection.execute(DAY_TOTALS, (budget, day)).fetchone()
                 rows = connection.execute(OPEN_OF_DAY, (budget, day)).fetchall()
         except self._driver.Error as error:
-            raise self._failed("reading the day %s of budget %r" % (day, budget), error) \
-                from error
+            raise self._failed(errors.DAY_STEP.format(budget, day), error) from error
         reserved, settled, released = (float(v) for v in totals) if totals else (0.0, 0.0, 0.0)
         return DaySummary(budget=budget, day=day, reserved=reserved, settled=settled,
                           released=released, open=tuple(_reservation(r) for r in rows))
@@ -364,5 +340,5 @@ class PostgresLedger(Ledger):
         try:
             rows: List[Tuple[Any, ...]] = connection.execute(query, arguments).fetchall()
         except self._driver.Error as error:
-            raise self._failed("listing open reservations", error) from error
+            raise self._failed(errors.LIST_STEP, error) from error
         return [_reservation(r) for r in rows]

@@ -28,9 +28,11 @@ import threading
 from typing import Iterator, List, Optional, Sequence, Tuple
 
 from orvex._rows import new_reservation_id, utc_timestamp
-from orvex.errors import PASS_WITHOUT_BOOKING
+from orvex.errors import (BOOKING_NOT_RECORDED, CLOSE_STEP, COMMIT_STEP, DAY_STEP, LEDGER_FAILED,
+                          LIST_STEP, LOCK_STEP, NO_OPEN_RESERVATION, PASS_WITHOUT_BOOKING,
+                          SCHEMA_STEP, SCHEMA_VERSION_FOUND)
 from orvex.ledger import (OPEN, RELEASED, SETTLED, DaySummary, Decide, Ledger, LedgerError,
-                          Reservation)
+                          Reservation, check_amount)
 
 SCHEMA_VERSION = 1
 # How long a step waits for another process's write lock before it fails.
@@ -76,11 +78,11 @@ class SqliteLedger(Ledger):
         self._connections: List[sqlite3.Connection] = []
         self._lock_files: List[int] = []
         self._pid = os.getpid()
-        with self._step("create its schema"):
+        with self._step(SCHEMA_STEP):
             self._create_schema(self._connection(durable=True))
 
     def _fail(self, what: str, error: BaseException) -> LedgerError:
-        return LedgerError("the SQLite ledger %s could not %s: %s" % (self.path, what, error))
+        return LedgerError(LEDGER_FAILED.format("SQLite", self.path, what, error))
 
     @contextlib.contextmanager
     def _step(self, what: str) -> Iterator[None]:
@@ -140,23 +142,23 @@ class SqliteLedger(Ledger):
                 connection.execute("INSERT INTO orvex_schema (version) VALUES (?)",
                                    (SCHEMA_VERSION,))
             elif rows != [(SCHEMA_VERSION,)]:
-                raise sqlite3.DatabaseError("its schema version is %s; this orvex reads version %d"
-                                            % (rows[0][0], SCHEMA_VERSION))
+                raise sqlite3.DatabaseError(SCHEMA_VERSION_FOUND.format(rows[0][0], SCHEMA_VERSION))
             connection.execute("COMMIT")
         except BaseException:
             connection.rollback()
             raise
 
     def reserve(self, budget: str, day: str, amount: float, decide: Decide) -> Reservation:
-        with self._writing(True, "take the lock of %s on %s" % (budget, day)) as connection:
+        amount = check_amount(amount)
+        with self._writing(True, LOCK_STEP.format(budget, day)) as connection:
             return self._reserve(connection, budget, day, amount, decide)
 
     def _reserve(self, connection: sqlite3.Connection, budget: str, day: str, amount: float,
                  decide: Decide) -> Reservation:
-        with self._step("take the lock of %s on %s" % (budget, day)):
+        with self._step(LOCK_STEP.format(budget, day)):
             connection.execute("BEGIN IMMEDIATE")
         try:
-            with self._step("read the total of %s on %s" % (budget, day)):
+            with self._step(LOCK_STEP.format(budget, day)):
                 row = connection.execute(_COUNTED, (budget, day)).fetchone()
             decide(row[0] if row else 0.0)
         except BaseException:
@@ -175,20 +177,21 @@ class SqliteLedger(Ledger):
             with contextlib.suppress(sqlite3.Error):
                 connection.rollback()
             if isinstance(error, sqlite3.Error):
-                raise LedgerError(PASS_WITHOUT_BOOKING.format(self._fail("commit", error))) \
+                raise LedgerError(PASS_WITHOUT_BOOKING.format(
+                    BOOKING_NOT_RECORDED, self._fail(COMMIT_STEP, error))) \
                     from error
             raise
         return reservation
 
     def _close(self, reservation_id: str, state: str) -> Reservation:
-        what = "mark reservation %s %s" % (reservation_id, state)
+        what = CLOSE_STEP.format(reservation_id, state)
         with self._writing(False, what) as connection, self._step(what):
             connection.execute("BEGIN IMMEDIATE")
             try:
                 row = connection.execute("SELECT %s FROM orvex_reservation WHERE id = ?"
                                          % _RESERVATION_COLUMNS, (reservation_id,)).fetchone()
                 if row is None or row[4] != OPEN:
-                    raise LedgerError("no open reservation has the id %r" % reservation_id)
+                    raise LedgerError(NO_OPEN_RESERVATION.format(reservation_id))
                 reservation = Reservation(row[0], row[1], row[2], row[3], state, row[5])
                 connection.execute("UPDATE orvex_reservation SET state = ?, closed_at = ?"
                                    " WHERE id = ?", (state, utc_timestamp(), reservation_id))
@@ -213,7 +216,7 @@ class SqliteLedger(Ledger):
         return [Reservation(*row) for row in rows]
 
     def day(self, budget: str, day: str) -> DaySummary:
-        with self._step("read %s on %s" % (budget, day)):
+        with self._step(DAY_STEP.format(budget, day)):
             connection = self._connection(durable=False)
             # One read transaction: the totals and the open rows are of the same moment.
             connection.execute("BEGIN")
@@ -227,7 +230,7 @@ class SqliteLedger(Ledger):
         return DaySummary(budget, day, reserved, settled, released, tuple(still_open))
 
     def open_reservations(self, budget: Optional[str] = None) -> Sequence[Reservation]:
-        with self._step("list the open reservations"):
+        with self._step(LIST_STEP):
             if budget is None:
                 return self._open_rows("", ())
             return self._open_rows(" AND budget = ?", (budget,))
