@@ -6,9 +6,10 @@ A ledger under test is a `LedgerUnderTest`: how to open it in any process (a URL
 one that lives in a single process), and how to read all of its reservation rows. Adding a
 backend is one more entry in the test files' factory lists.
 
-Run as a script, this file is one worker process:
+Run as a script, this file is one worker process, a host of its own:
     ledger_harness.py URL THREADS ATTEMPTS CAP SEED OUTCOMES
-in its own working directory (its own audit log); it prints the tally of its outcomes.
+in its own working directory (its own audit log); ATTEMPTS 0 runs until a file named "stop"
+appears there. It prints the tally of its outcomes and the ledger errors it met.
 """
 
 import json
@@ -16,6 +17,8 @@ import random
 import subprocess
 import sys
 import threading
+import time
+import os
 from collections import Counter
 from dataclasses import dataclass
 from pathlib import Path
@@ -49,14 +52,20 @@ class LedgerUnderTest:
     url: Optional[str]                               # None: usable by threads of one process
     open: Callable[[], orvex.Ledger]
     rows: Callable[[], List[Tuple[float, str]]]      # (amount, state) of every reservation
+    sql: Optional[Callable[[str], list]]             # a statement run on its database
 
 
-def run_thread(guard, attempts, seed, outcomes, tally):
-    rng = random.Random(seed)
-    for _ in range(attempts):
-        outcome = rng.choice(outcomes)
+def run_thread(guard, attempts, seed, outcomes, tally, errors):
+    rng, parent, done = random.Random(seed), os.getppid(), 0
+    while done < attempts if attempts else not os.path.exists("stop"):
+        if not attempts:
+            time.sleep(0.005)
+            if os.getppid() != parent:      # the test that started this worker is gone
+                os._exit(1)
+        done += 1
+        outcome, amount = rng.choice(outcomes), rng.randint(5, 250)
         try:
-            with guard.reserve({"vendor": "v", "amount": rng.randint(5, 250)}) as booking:
+            with guard.reserve({"vendor": "v", "amount": amount}) as booking:
                 if outcome == RELEASE:
                     booking.release()
                 elif outcome == RAISE:
@@ -67,38 +76,58 @@ def run_thread(guard, attempts, seed, outcomes, tally):
             tally["denied"] += 1
         except ToolFailure:
             tally[RAISE] += 1
+        except orvex.LedgerError as error:
+            # (when, text, the amount when the guard logged a PASS that was never booked)
+            errors.append((time.time(), str(error), amount if "a PASS was logged" in str(error)
+                           else None))
 
 
 def run_threads(ledger, threads, attempts, cap, seed, outcomes):
     """`attempts` shared out among `threads` threads sharing one guard over `ledger`; the tally
-    of their outcomes."""
+    of their outcomes and the ledger errors met."""
     guard = orvex.Guard(intent(cap), ledger, budget=BUDGET)
-    tally = Counter()
+    tally, errors = Counter(), []
     workers = [threading.Thread(target=run_thread,
                                 args=(guard, attempts // threads + (n < attempts % threads),
-                                      seed * 1000 + n, outcomes, tally))
+                                      seed * 1000 + n, outcomes, tally, errors))
                for n in range(threads)]
     for worker in workers:
         worker.start()
     for worker in workers:
         worker.join()
-    return tally
+    return tally, errors
 
 
-def run_processes(url, root, processes, threads, attempts, cap, outcomes, env):
+def start_processes(url, root, processes, threads, attempts, cap, outcomes, env):
     """`processes` worker processes of `attempts` each, in their own directories under `root`
-    (the URL "memory" gives each its own MemoryLedger); their directories and tallies."""
-    directories = [root / ("worker-%d" % n) for n in range(processes)]
-    children, tallies = [], Counter()
-    for n, directory in enumerate(directories):
+    (the URL "memory" gives each its own MemoryLedger); [(directory, process)]."""
+    started = []
+    for n in range(processes):
+        directory = root / ("worker-%d" % n)
         directory.mkdir()
-        children.append(subprocess.Popen(
+        started.append((directory, subprocess.Popen(
             [sys.executable, __file__, url, str(threads), str(attempts), str(cap), str(n),
-             ",".join(outcomes)], cwd=directory, env=env, stdout=subprocess.PIPE, text=True))
-    for child in children:
+             ",".join(outcomes)], cwd=directory, env=env, stdout=subprocess.PIPE, text=True)))
+    return started
+
+
+def finish_processes(started):
+    """Their directories, summed tallies and ledger errors, once every worker has ended."""
+    tallies, errors = Counter(), []
+    for directory, child in started:
+        (directory / "stop").touch()
+    for _, child in started:
         out, _ = child.communicate(timeout=300)
         assert child.returncode == 0, out
-        tallies.update(json.loads(out))
+        tally, met = json.loads(out)
+        tallies.update(tally)
+        errors += met
+    return [directory for directory, _ in started], tallies, errors
+
+
+def run_processes(*args):
+    directories, tallies, errors = finish_processes(start_processes(*args))
+    assert errors == []
     return directories, tallies
 
 
@@ -143,10 +172,11 @@ def pass_amounts(directories):
     return amounts
 
 
-def check_invariants(under_test, ledger, day, cap, directories):
+def check_invariants(under_test, ledger, day, cap, directories, unbooked=()):
     """The day's totals within the cap and equal to the sums of the rows by state; every PASS
     in the logs with exactly one reservation of the same amount, and no reservation without
-    its PASS. Returns the day's summary."""
+    its PASS, but for the `unbooked` amounts: a PASS whose booking failed (the caller was
+    told), with 0 or 1 rows. Returns the day's summary."""
     summary = ledger.day(BUDGET, day)
     assert summary.counted <= cap, summary
     rows = under_test.rows()
@@ -155,16 +185,21 @@ def check_invariants(under_test, ledger, day, cap, directories):
     assert (summary.reserved, summary.settled, summary.released) == \
         (by_state[orvex.OPEN], by_state[orvex.SETTLED], by_state[orvex.RELEASED])
     assert len(summary.open) == sum(1 for _, s in rows if s == orvex.OPEN)
-    assert sorted(pass_amounts(directories)) == sorted(a for a, _ in rows)
+    passed, booked = Counter(pass_amounts(directories)), Counter(a for a, _ in rows)
+    for amount in unbooked:
+        assert passed[amount] - 1 <= booked[amount] <= passed[amount]
+        passed[amount] -= 1
+        booked[amount] = min(booked[amount], passed[amount])
+    assert +passed == +booked
     return summary
 
 
 def main(argv):
     url, threads, attempts, cap, seed, outcomes = argv[:6]
     with (orvex.MemoryLedger() if url == "memory" else orvex.open_ledger(url)) as ledger:
-        tally = run_threads(ledger, int(threads), int(attempts), float(cap), int(seed),
-                            tuple(outcomes.split(",")))
-    print(json.dumps(tally))
+        outcome = run_threads(ledger, int(threads), int(attempts), float(cap), int(seed),
+                              tuple(outcomes.split(",")))
+    print(json.dumps(outcome))
 
 
 if __name__ == "__main__":

@@ -151,14 +151,6 @@ def test_a_block_settles_on_exit_and_a_release_inside_it_stands(workdir):
     assert (summary.settled, summary.released, summary.counted) == (100, 40, 100)
 
 
-def test_a_postgresql_url_without_its_support_says_what_to_install(monkeypatch):
-    monkeypatch.setitem(sys.modules, "orvex.postgres_ledger", None)
-    with pytest.raises(orvex.LedgerError, match=re.escape(
-            "a postgresql:// ledger needs the PostgreSQL support of orvex: pip install "
-            "'orvex-core[postgres]' (")):
-        orvex.open_ledger("postgresql:///orvex")
-
-
 def test_the_version_is_the_projects():
     declared = re.search(r'^version = "(.+)"$', (ROOT / "pyproject.toml").read_text(), re.M)
     assert orvex.__version__ == declared.group(1)
