@@ -43,9 +43,9 @@ def sqlite_ledger(request, tmp_path):
 
 def postgres_ledger(request, tmp_path):
     """A new database for each test; the URL is what an operator would write."""
+    dsn = request.getfixturevalue("fresh_postgres_dsn")  # skips when there is no server
     import psycopg
     from orvex.postgres_ledger import PostgresLedger
-    dsn = request.getfixturevalue("fresh_postgres_dsn")
     parts = dict(part.split("=", 1) for part in dsn.split())
     url = "postgresql://%s@/%s?host=%s&port=%s" % (parts["user"], parts["dbname"],
                                                      quote(parts["host"], safe=""), parts["port"])
