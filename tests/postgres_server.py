@@ -8,7 +8,7 @@ unprivileged user (`postgres` where Debian's package created it, `nobody`
 otherwise) through `runuser`, and the directory is handed to that user.
 `stop()` stops the server and removes the directory; it also runs at exit.
 
-bench/ledger_postgres.py imports this file by path, so it uses nothing from
+bench/ledger.py imports this file by path, so it uses nothing from
 pytest.
 """
 
