@@ -8,12 +8,14 @@ from orvex.ledger import (OPEN, RELEASED, SETTLED, DaySummary, Ledger, LedgerErr
                           Reservation)
 from orvex.ledger_url import open_ledger
 from orvex.memory_ledger import MemoryLedger
+# psycopg is imported only when a PostgresLedger is made: `import orvex` works without it.
+from orvex.postgres_ledger import PostgresLedger
 from orvex.sqlite_ledger import SqliteLedger
 from orvex.tools import ToolRefused, guarded
 from orvex.version import __version__
 
 __all__ = ["Booking", "CONSTRAINT", "DAILY_SPEND", "DaySummary", "Denied", "Guard",
            "InvalidParams", "Ledger", "LedgerError", "MISSING_ATTRIBUTE", "MalformedDocument",
-           "MemoryLedger", "OPEN", "OrvexError", "RELEASED", "Reservation", "SETTLED",
+           "MemoryLedger", "OPEN", "OrvexError", "PostgresLedger", "RELEASED", "Reservation", "SETTLED",
            "SeedError", "SqliteLedger", "ToolRefused", "UNSUPPORTED_OPERATOR", "UnsafeIntent",
            "__version__", "guarded", "open_ledger"]
