@@ -53,11 +53,16 @@ def test_what_the_guard_would_misread_is_refused_at_construction(workdir, docume
     assert log_records(workdir) == []
 
 
-DENYING = intent(CAP, ("unit price", "<=", 10), ("vendor", "==", "v"), ("mode of payment", "<", 1))
+DENYING = intent(CAP, ("unit price", "<=", 10), ("vendor", "==", "v"), ("amount", "<=", 100),
+                 ("mode of payment", "<", 1))
 # (params, already counted, reason, kind, attribute)
 DENIALS = [
     ({"amount": 1, "unit price": 11}, 0, "Constraint violation: unit price <= Number(10)",
      orvex.CONSTRAINT, "unit price"),
+    ({"amount": 1, "unit price": 1, "vendor": "w"}, 0, 'Constraint violation: vendor == String("v")',
+     orvex.CONSTRAINT, "vendor"),
+    ({"amount": 150, "unit price": 1, "vendor": "v"}, 0, "Constraint violation: amount <= Number(100)",
+     orvex.CONSTRAINT, "amount"),
     ({"amount": 1, "unit price": 1}, 0, "Missing required attribute: vendor",
      orvex.MISSING_ATTRIBUTE, "vendor"),
     ({"amount": 1, "unit price": 1, "vendor": "v", "mode of payment": 0},
@@ -67,39 +72,66 @@ DENIALS = [
 ]
 
 
+def refusal(guard, through, params, expected):
+    """The exception of a refused decision, asked through `guard.reserve` or through a tool that
+    `orvex.guarded` wraps (whose ToolRefused carries the same reason, from that exception)."""
+    if through == "reserve":
+        with pytest.raises(expected) as caught:
+            with guard.reserve(params):
+                raise AssertionError("the action ran")
+        return caught.value
+    args, params = (params, {}) if isinstance(params, tuple) else ((), params)
+    with pytest.raises(orvex.ToolRefused) as caught:
+        orvex.guarded(guard)(lambda *a, **kw: pytest.fail("the tool ran"))(*args, **params)
+    assert caught.value.tool == "<lambda>"
+    if caught.value.__cause__ is not None:
+        assert (caught.value.reason, type(caught.value.__cause__)) == \
+            (caught.value.__cause__.reason, expected)
+    return caught.value
+
+
+@pytest.mark.parametrize("through", ["reserve", "tool"])
 @pytest.mark.parametrize("params, counted, reason, kind, attribute", DENIALS,
                          ids=[d[2][:30] for d in DENIALS])
-def test_a_denial_is_typed_and_books_nothing(workdir, params, counted, reason, kind, attribute):
+def test_a_denial_is_typed_and_books_nothing(workdir, through, params, counted, reason, kind,
+                                             attribute):
     ledger = orvex.MemoryLedger()
     guard = orvex.Guard(DENYING, ledger)
     if counted:
         ledger.reserve("default", guard.today(), counted, lambda total: None)
-    with pytest.raises(orvex.Denied) as denial:
-        with guard.reserve(params):
-            raise AssertionError("the action ran")
-    assert (denial.value.reason, denial.value.kind, denial.value.attribute) == (reason, kind, attribute)
-    assert str(denial.value) == reason and guard.spent_today() == counted
+    denial = refusal(guard, through, params, orvex.Denied)
+    denial = denial.__cause__ if through == "tool" else denial
+    assert (denial.reason, denial.kind, denial.attribute) == (reason, kind, attribute)
+    assert str(denial) == reason and guard.spent_today() == counted
     assert [(r["result"], r["reason"]) for r in log_records(workdir)] == [("FAIL", reason)]
 
 
-# (params, the refusal's text): what the guard would read as 0, refused before asking.
+# (params, the refusal's text, the paths it can be sent through): what the guard would read as
+# 0 or as a negative spend, refused before asking.
 REFUSED_PARAMS = [
-    (["amount", 5], "params must be a dict, not list"),
+    (["amount", 5], "params must be a dict, not list", ["reserve"]),
+    (("v", 5), "call it with keyword arguments only", ["tool"]),
     ({"vendor": "v"}, "amount is missing: the intent caps the daily spend, so every action "
-     "states its amount"),
-    ({"amount": 5, "unit price": "9"}, "unit price must be a number, not str"),
-    ({"amount": 5, "unit price": float("-inf")}, "unit price must be finite"),
-    ({"amount": -0.5}, "amount must not be negative"),
-    ({"amount": 10 ** 400}, "amount must be finite"),
-]
+     "states its amount", ["reserve", "tool"]),
+    ({"amount": 5, "unit price": "9"}, "unit price must be a number, not str", ["reserve", "tool"]),
+    ({"amount": 5, "unit price": float("-inf")}, "unit price must be finite", ["reserve", "tool"]),
+    ({"amount": -0.5}, "amount must not be negative", ["reserve", "tool"]),
+    ({"amount": 10 ** 400}, "amount must be finite", ["reserve", "tool"]),
+] + [({"vendor": "v", "amount": amount}, text, ["reserve", "tool"]) for amount, text in [
+    ("20", "amount must be a number, not str"), (None, "amount must be a number, not NoneType"),
+    (True, "amount must be a number, not bool"), ([5], "amount must be a number, not list"),
+    (float("nan"), "amount must be finite"), (float("inf"), "amount must be finite")]] + [
+    ({"vendor": "v", "amount": 5, "note": {1, 2}},
+     "arguments are not JSON: Object of type set is not JSON serializable", ["reserve", "tool"])]
 
 
-@pytest.mark.parametrize("params, text", REFUSED_PARAMS, ids=[t[:30] for _, t in REFUSED_PARAMS])
-def test_params_the_guard_would_misread_are_refused(workdir, params, text):
-    with pytest.raises(orvex.InvalidParams) as error:
-        with orvex.Guard(DENYING, orvex.MemoryLedger()).reserve(params):
-            raise AssertionError("the action ran")
-    assert error.value.reason == text and log_records(workdir) == []
+@pytest.mark.parametrize("through, params, text", [
+    (through, params, text) for params, text, paths in REFUSED_PARAMS for through in paths],
+    ids=lambda v: v[:30] if isinstance(v, str) else None)
+def test_params_the_guard_would_misread_are_refused(workdir, through, params, text):
+    guard = orvex.Guard(DENYING, orvex.MemoryLedger())
+    assert refusal(guard, through, params, orvex.InvalidParams).reason == text
+    assert log_records(workdir) == [] and guard.spent_today() == 0
 
 
 def test_without_a_seed_no_decision_is_booked(keyless_workdir):

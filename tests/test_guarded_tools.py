@@ -65,59 +65,8 @@ def test_an_allowed_call_runs_the_tool_books_the_spend_and_is_logged(workdir):
     assert record["action_params"] == {"amount": 60, "note": "paper", "vendor": "v"}
 
 
-# (keyword arguments, spend already booked, the refusal's reason)
-DENIALS = [
-    ({"vendor": "w", "amount": 10}, 0, 'Constraint violation: vendor == String("v")'),
-    ({"vendor": "v", "amount": 150}, 0, "Constraint violation: amount <= Number(100)"),
-    ({"vendor": "v", "amount": 90}, 250, "Dynamic Violation: Total spend would reach 340"),
-    ({"amount": 10}, 0, "Missing required attribute: vendor"),
-]
-
-
-@pytest.mark.parametrize("params, booked, reason", DENIALS, ids=[d[2][:30] for d in DENIALS])
-def test_a_denial_is_the_tools_refusal_and_is_logged(workdir, params, booked, reason):
-    spend = DailySpend()
-    buy, ran = make_tool(spend)
-    if booked:
-        spend.book(booked)
-
-    @guarded(spend)
-    def buy_any(**kwargs):          # no required parameters, so a missing one reaches the guard
-        ran.append(kwargs)
-
-    with pytest.raises(ToolRefused) as refusal:
-        buy_any(**params)
-    assert refusal.value.reason == reason and refusal.value.tool == "buy_any"
-    assert refusal.value.__cause__.reason == reason
-    assert ran == [] and spend.spent() == booked
-    assert [(r["result"], r["reason"]) for r in log_records(workdir)] == [("FAIL", reason)]
-
-
-# Arguments the guard would read as 0.0 (or as a negative spend): refused before asking.
-REFUSED_BEFORE_ASKING = [
-    ((), {"vendor": "v", "amount": "20"}, "amount must be a number, not str"),
-    ((), {"vendor": "v", "amount": None}, "amount must be a number, not NoneType"),
-    ((), {"vendor": "v", "amount": True}, "amount must be a number, not bool"),
-    ((), {"vendor": "v", "amount": [5]}, "amount must be a number, not list"),
-    ((), {"vendor": "v", "amount": float("nan")}, "amount must be finite"),
-    ((), {"vendor": "v", "amount": float("inf")}, "amount must be finite"),
-    ((), {"vendor": "v", "amount": -50}, "amount must not be negative"),
-    ((), {"vendor": "v", "amount": 5, "note": {1, 2}},
-     "arguments are not JSON: Object of type set is not JSON serializable"),
-    (("v", 5), {}, "call it with keyword arguments only"),
-]
-
-
-@pytest.mark.parametrize("args, params, reason", REFUSED_BEFORE_ASKING,
-                         ids=[r[2][:30] for r in REFUSED_BEFORE_ASKING])
-def test_bad_arguments_are_refused_without_asking(workdir, args, params, reason):
-    spend = DailySpend()
-    buy, ran = make_tool(spend)
-    with pytest.raises(ToolRefused) as refusal:
-        buy(*args, **params)
-    assert refusal.value.reason == reason
-    assert ran == [] and spend.spent() == 0
-    assert log_records(workdir) == []
+# Denials and arguments refused before asking, through a tool and through Guard.reserve, are
+# one table in test_guard.py.
 
 
 def test_without_the_type_check_the_guard_would_allow_a_string_amount(workdir):
