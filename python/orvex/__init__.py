@@ -15,7 +15,8 @@ from orvex.tools import ToolRefused, guarded
 from orvex.version import __version__
 
 __all__ = ["Booking", "CONSTRAINT", "DAILY_SPEND", "DaySummary", "Denied", "Guard",
-           "InvalidParams", "Ledger", "LedgerError", "MISSING_ATTRIBUTE", "MalformedDocument",
-           "MemoryLedger", "OPEN", "OrvexError", "PostgresLedger", "RELEASED", "Reservation", "SETTLED",
-           "SeedError", "SqliteLedger", "ToolRefused", "UNSUPPORTED_OPERATOR", "UnsafeIntent",
-           "__version__", "guarded", "open_ledger"]
+           "InvalidParams", "Ledger", "LedgerError", "MISSING_ATTRIBUTE",
+           "MalformedDocument", "MemoryLedger", "OPEN", "OrvexError", "PostgresLedger",
+           "RELEASED", "Reservation", "SETTLED", "SeedError", "SqliteLedger",
+           "ToolRefused", "UNSUPPORTED_OPERATOR", "UnsafeIntent", "__version__",
+           "guarded", "open_ledger"]
