@@ -1,4 +1,5 @@
-"""The exceptions of the orvex package, and the one place that knows the guard's texts.
+"""The exceptions of the orvex package, and the one place that knows the guard's texts and the
+texts of the ledgers (one wording for the same failure on every backend).
 
 The guard reports everything through `ValueError` texts with fixed prefixes (a malformed
 document or a denial) and through `orvex_core.PanicException` (no usable seed). This module turns
