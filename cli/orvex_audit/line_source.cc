@@ -102,4 +102,11 @@ LineSource::Status LineSource::next(Line& line) {
   }
 }
 
+std::string_view listing_entry(std::string_view line) {
+  constexpr std::string_view kBlanks = " \t\r";
+  const std::size_t first = line.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos || line[first] == '#') return {};
+  return line.substr(first, line.find_last_not_of(kBlanks) - first + 1);
+}
+
 }  // namespace orvex::audit_tool

@@ -57,6 +57,11 @@ class GrowingBytes {
   std::size_t capacity_ = 0;
 };
 
+// The entry on a line of a listing file (pinned keys, seal anchors): the
+// line without the blanks around it, or empty for a blank line or a comment
+// (a line whose first non-blank byte is #).
+std::string_view listing_entry(std::string_view line);
+
 class LineSource {
  public:
   // Lines of up to `max_line_bytes` bytes (without the line feed) are

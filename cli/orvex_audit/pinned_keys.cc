@@ -16,13 +16,6 @@ namespace {
 
 namespace m = messages;
 
-std::string_view trimmed(std::string_view text) {
-  constexpr std::string_view kBlanks = " \t\r";
-  const std::size_t first = text.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
-
 }  // namespace
 
 void PinnedKeys::add(const audit::PublicKey& key) {
@@ -67,8 +60,8 @@ Result<Unit> add_keys_from_file(const std::string& path, PinnedKeys& keys) {
                                                                   std::to_string(line.length_over_limit),
                                                                   std::to_string(lines.max_line_bytes())}));
     }
-    const std::string_view text = trimmed(line.text);
-    if (text.empty() || text.front() == '#') continue;
+    const std::string_view text = listing_entry(line.text);
+    if (text.empty()) continue;
     audit::PublicKey key;
     if (!decode_hex(text, HexCase::Either, key)) {
       return Failure::ordinary(fill_message(m::kBadKeysLine, {path, std::to_string(number), text}));

@@ -20,13 +20,6 @@ namespace sm = seal_messages;
 // stopping there keeps a hostile file from costing memory.
 constexpr std::size_t kMaxAnchorLineBytes = 256;
 
-std::string_view trimmed(std::string_view text) {
-  constexpr std::string_view kBlanks = " \t\r";
-  const std::size_t first = text.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
-
 // The reason `text` is no anchor, or nothing with the anchor added.
 std::optional<std::string_view> take_anchor(std::string_view text, SealAnchors& anchors) {
   const std::size_t equals = text.find('=');
@@ -73,8 +66,8 @@ Result<Unit> add_anchors_from_file(const std::string& path, SealAnchors& anchors
     if (line.length_over_limit != 0) {
       return Failure::ordinary(fill_message(sm::kBadAnchorsLine, {path, std::to_string(number), sm::kAnchorTooLong}));
     }
-    const std::string_view text = trimmed(line.text);
-    if (text.empty() || text.front() == '#') continue;
+    const std::string_view text = listing_entry(line.text);
+    if (text.empty()) continue;
     if (const auto reason = take_anchor(text, anchors)) {
       return Failure::ordinary(fill_message(sm::kBadAnchorsLine, {path, std::to_string(number), *reason}));
     }
