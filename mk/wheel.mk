@@ -49,3 +49,16 @@ wheel-check: wheels
 	@set -e; for arch in $(WHEEL_ARCHES); do \
 	  $(VPY) tools/check_wheel.py $$(ls dist/orvex_core-*-abi3-manylinux*_$$arch.whl); \
 	done
+
+# `make test-roots`: the Python suite against each release wheel in a
+# Debian root made by tools/debian_root.sh (cached outside the clone):
+# Debian 11 on x86-64 (glibc 2.31, the oldest release the archive serves)
+# and Debian 11 on 64-bit ARM under qemu-user (tools/root_suite.sh).
+ROOT_ARCH_x86_64 := amd64
+ROOT_ARCH_aarch64 := arm64
+.PHONY: test-roots $(addprefix test-root-,$(WHEEL_ARCHES))
+
+test-roots: $(addprefix test-root-,$(WHEEL_ARCHES))
+
+$(addprefix test-root-,$(WHEEL_ARCHES)): test-root-%: wheel-% | wheel-system-deps
+	PYTHON=$(PYTHON) ./tools/root_suite.sh $(ROOT_ARCH_$*) $$(ls dist/orvex_core-*-abi3-manylinux*_$*.whl)

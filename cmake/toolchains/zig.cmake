@@ -20,6 +20,11 @@ set(CMAKE_C_COMPILER "${ORVEX_WHEEL_DEPS}/zig-bin/${ORVEX_ZIG_TARGET}-cc")
 set(CMAKE_CXX_COMPILER "${ORVEX_WHEEL_DEPS}/zig-bin/${ORVEX_ZIG_TARGET}-c++")
 set(CMAKE_AR "${ORVEX_WHEEL_DEPS}/zig-bin/${ORVEX_ZIG_TARGET}-ar" CACHE FILEPATH "")
 set(CMAKE_RANLIB "${ORVEX_WHEEL_DEPS}/zig-bin/${ORVEX_ZIG_TARGET}-ranlib" CACHE FILEPATH "")
+# The archiver of link-time optimised builds: zig's knows LLVM bitcode.
+foreach(language C CXX)
+  set(CMAKE_${language}_COMPILER_AR "${CMAKE_AR}" CACHE FILEPATH "")
+  set(CMAKE_${language}_COMPILER_RANLIB "${CMAKE_RANLIB}" CACHE FILEPATH "")
+endforeach()
 # zig has no strip of its own; LLVM's strips every processor's binaries.
 find_program(ORVEX_LLVM_STRIP NAMES llvm-strip llvm-strip-19 llvm-strip-18 llvm-strip-17 llvm-strip-16 llvm-strip-15 llvm-strip-14 REQUIRED)
 set(CMAKE_STRIP "${ORVEX_LLVM_STRIP}" CACHE FILEPATH "")
