@@ -47,6 +47,10 @@ GLIBC_LIBRARIES = frozenset({"libc.so.6", "libm.so.6", "libdl.so.2", "librt.so.1
 NEWEST_GLIBC = (2, 17)
 PLATFORM_TAG = r"manylinux(?:2014|_\d+_\d+)_(%s)" % "|".join(ARCHES)
 PURE_PACKAGE = "orvex"
+# Functions every binary must take from glibc: a compiler runtime that
+# brings copies of its own (zig's does, once any of its functions is
+# linked) puts slower ones in their place throughout the binary.
+GLIBC_FUNCTIONS = ("memcmp", "memcpy")
 ENTRY_POINT = "PyInit_orvex_core"
 # Exported names that would let another copy of a bundled library bind to ours.
 BUNDLED_SYMBOL = re.compile(r"^(sodium_|crypto_|randombytes|deflate|inflate|zlib|gz|adler32|crc32)")
@@ -124,7 +128,7 @@ def check_with_tools(wheel):
 
 def dynamic_facts(data):
     """(machine, needed libraries, symbol versions needed, defined dynamic
-    symbols) of one ELF file's bytes."""
+    symbols, imported dynamic symbols) of one ELF file's bytes."""
     from elftools.elf.dynamic import DynamicSection
     from elftools.elf.elffile import ELFFile
     from elftools.elf.gnuversions import GNUVerNeedSection
@@ -138,13 +142,14 @@ def dynamic_facts(data):
             for _, auxiliaries in section.iter_versions():
                 versions.update(aux.name for aux in auxiliaries)
     exported = set()
+    imported = set()
     dynsym = elf.get_section_by_name(".dynsym")
     if dynsym is not None:
         for symbol in dynsym.iter_symbols():
-            if symbol["st_shndx"] != "SHN_UNDEF" and symbol.name and \
-                    symbol["st_info"]["bind"] in ("STB_GLOBAL", "STB_WEAK"):
-                exported.add(symbol.name)
-    return elf["e_machine"], needed, versions, exported
+            if not symbol.name or symbol["st_info"]["bind"] not in ("STB_GLOBAL", "STB_WEAK"):
+                continue
+            (imported if symbol["st_shndx"] == "SHN_UNDEF" else exported).add(symbol.name)
+    return elf["e_machine"], needed, versions, exported, imported
 
 
 def glibc_version(name):
@@ -153,11 +158,16 @@ def glibc_version(name):
     return tuple(int(part) for part in match.group(1).split(".")) if match else None
 
 
-def library_problems(needed, versions, arch):
-    """What keeps one binary of `arch` from every manylinux2014 system: a
-    library outside glibc, or a symbol version newer than glibc 2.17 or of
-    another library (GLIBCXX_, CXXABI_: a C++ runtime the system may lack)."""
+def library_problems(needed, versions, arch, imported=GLIBC_FUNCTIONS):
+    """What keeps one binary of `arch` from every manylinux2014 system, or
+    from glibc's speed: a library outside glibc, a symbol version newer
+    than glibc 2.17 or of another library (GLIBCXX_, CXXABI_: a C++ runtime
+    the system may lack), or a function of GLIBC_FUNCTIONS not taken from
+    glibc."""
     problems = []
+    private = [name for name in GLIBC_FUNCTIONS if name not in imported]
+    if private:
+        problems.append("carries its own %s instead of glibc's" % ", ".join(private))
     foreign = sorted(set(needed) - GLIBC_LIBRARIES - {ARCHES[arch][1]})
     if foreign:
         problems.append("needs %s, outside glibc" % ", ".join(foreign))
@@ -175,7 +185,7 @@ def check_the_dependency_check_can_fail():
         print("note no _ssl extension to show that the dependency check can fail")
         return
     with open(controls[0], "rb") as control:
-        _, needed, versions, _ = dynamic_facts(control.read())
+        _, needed, versions, _, _ = dynamic_facts(control.read())
     problems = library_problems(needed, versions, platform.machine())
     if not problems:
         fail("the dependency check passed %s, which needs %s" % (controls[0], needed))
@@ -194,10 +204,10 @@ def check_binaries(wheel, arch):
     for kind, names in kinds.items():
         if len(names) != 1:
             fail("expected one %s binary in the wheel, found %s" % (kind, names))
-    for name, (machine, needed, versions, exported) in sorted(binaries.items()):
+    for name, (machine, needed, versions, exported, imported) in sorted(binaries.items()):
         if machine != ARCHES[arch][0]:
             fail("%s is built for %s, not %s" % (name, machine, arch))
-        problems = library_problems(needed, versions, arch)
+        problems = library_problems(needed, versions, arch, imported)
         if problems:
             fail("%s %s" % (name, "; ".join(problems)))
         leaked = sorted(s for s in exported if BUNDLED_SYMBOL.match(s))

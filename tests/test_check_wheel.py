@@ -1,0 +1,67 @@
+"""tools/check_wheel.py's judgements of a release wheel: its name, each
+binary's dynamic needs, and what the pure-Python package may carry. Tables
+of input and the exact verdict; the ELF reading itself runs in
+`make wheel-check` on the real wheels."""
+
+import sys
+
+import pytest
+
+from doc_blocks import ROOT
+
+sys.path.insert(0, str(ROOT / "tools"))
+import check_wheel  # noqa: E402
+
+STEM = "orvex_core-0.1.0-cp38-abi3-"
+
+
+@pytest.mark.parametrize("name, expected", [
+    (STEM + "manylinux2014_x86_64.manylinux_2_17_x86_64.whl", ("x86_64", None)),
+    (STEM + "manylinux2014_aarch64.manylinux_2_17_aarch64.whl", ("aarch64", None)),
+    (STEM + "manylinux_2_17_x86_64.whl", ("x86_64", None)),
+    (STEM + "manylinux_2_34_x86_64.whl", (None, STEM + "manylinux_2_34_x86_64.whl is not manylinux2014")),
+    (STEM + "manylinux2014_x86_64.manylinux_2_17_aarch64.whl",
+     (None, STEM + "manylinux2014_x86_64.manylinux_2_17_aarch64.whl names platforms of aarch64 and x86_64")),
+    (STEM + "linux_x86_64.whl", (None, "linux_x86_64 is not a manylinux platform of x86_64 or aarch64")),
+    (STEM + "musllinux_1_2_aarch64.whl",
+     (None, "musllinux_1_2_aarch64 is not a manylinux platform of x86_64 or aarch64")),
+    (STEM + "manylinux2014_s390x.whl", (None, "manylinux2014_s390x is not a manylinux platform of x86_64 or aarch64")),
+    ("orvex_core-0.1.0-cp311-cp311-manylinux2014_x86_64.whl",
+     (None, "orvex_core-0.1.0-cp311-cp311-manylinux2014_x86_64.whl is not one cp38-abi3 wheel")),
+])
+def test_wheel_names(name, expected):
+    assert check_wheel.wheel_arch(name) == expected
+
+
+GLIBC = ["libc.so.6", "libdl.so.2", "libpthread.so.0"]
+OLD = {"GLIBC_2.2.5", "GLIBC_2.3.4", "GLIBC_2.14", "GLIBC_2.17"}
+BOTH = {"memcmp", "memcpy", "memchr"}
+
+
+@pytest.mark.parametrize("needed, versions, arch, imported, expected", [
+    (GLIBC + ["ld-linux-x86-64.so.2"], OLD, "x86_64", BOTH, []),
+    (GLIBC + ["ld-linux-aarch64.so.1", "libm.so.6", "librt.so.1"], {"GLIBC_2.17"}, "aarch64", BOTH, []),
+    (GLIBC + ["ld-linux-x86-64.so.2"], OLD, "aarch64", BOTH, ["needs ld-linux-x86-64.so.2, outside glibc"]),
+    (GLIBC + ["libstdc++.so.6", "libgcc_s.so.1"], OLD | {"GLIBCXX_3.4.29", "CXXABI_1.3"}, "x86_64", BOTH,
+     ["needs libgcc_s.so.1, libstdc++.so.6, outside glibc",
+      "needs symbol versions CXXABI_1.3, GLIBCXX_3.4.29, newer than GLIBC_2.17 or not glibc's"]),
+    (GLIBC, OLD | {"GLIBC_2.34", "GLIBC_2.18"}, "x86_64", BOTH,
+     ["needs symbol versions GLIBC_2.18, GLIBC_2.34, newer than GLIBC_2.17 or not glibc's"]),
+    (GLIBC, {"GLIBC_PRIVATE"}, "x86_64", BOTH,
+     ["needs symbol versions GLIBC_PRIVATE, newer than GLIBC_2.17 or not glibc's"]),
+    (GLIBC, OLD, "x86_64", {"memchr", "memcmp"}, ["carries its own memcpy instead of glibc's"]),
+    (["libsodium.so.23"], OLD, "aarch64", set(),
+     ["carries its own memcmp, memcpy instead of glibc's", "needs libsodium.so.23, outside glibc"]),
+])
+def test_library_problems(needed, versions, arch, imported, expected):
+    assert check_wheel.library_problems(needed, versions, arch, imported) == expected
+
+
+@pytest.mark.parametrize("names, expected", [
+    (["orvex/", "orvex/__init__.py", "orvex/py.typed", "orvex/store/pg.py", "orvex_core.abi3.so"], []),
+    (["orvex/__init__.py", "orvex/_speedups.abi3.so", "orvex/data.json", "orvex/__init__.pyc"],
+     ["orvex/__init__.pyc", "orvex/_speedups.abi3.so", "orvex/data.json"]),
+    (["orvex_core-stubs/__init__.pyi", "orvexx/x.so"], []),
+])
+def test_pure_package_strays(names, expected):
+    assert check_wheel.pure_package_strays(names) == expected
