@@ -25,6 +25,19 @@ foreach(language C CXX)
   set(CMAKE_${language}_COMPILER_AR "${CMAKE_AR}" CACHE FILEPATH "")
   set(CMAKE_${language}_COMPILER_RANLIB "${CMAKE_RANLIB}" CACHE FILEPATH "")
 endforeach()
+# No part of zig's compiler runtime is linked: it carries its own memcmp,
+# memcpy, memset and strlen, which would take the place of glibc's (several
+# times faster) in the whole binary as soon as any of its functions is
+# needed. A need for one stops the link of orvex-audit; the module, whose
+# interpreter symbols stay open until it is loaded, would fail its import
+# in every test run.
+foreach(kind EXE SHARED MODULE)
+  set(CMAKE_${kind}_LINKER_FLAGS_INIT "-rtlib=none")
+endforeach()
+# Without optimisation zig adds its UBSan runtime, which needs that library:
+# CMake's checks compile as the release does.
+set(CMAKE_TRY_COMPILE_CONFIGURATION Release)
+
 # zig has no strip of its own; LLVM's strips every processor's binaries.
 find_program(ORVEX_LLVM_STRIP NAMES llvm-strip llvm-strip-19 llvm-strip-18 llvm-strip-17 llvm-strip-16 llvm-strip-15 llvm-strip-14 REQUIRED)
 set(CMAKE_STRIP "${ORVEX_LLVM_STRIP}" CACHE FILEPATH "")
