@@ -65,3 +65,49 @@ def test_library_problems(needed, versions, arch, imported, expected):
 ])
 def test_pure_package_strays(names, expected):
     assert check_wheel.pure_package_strays(names) == expected
+
+
+DIST_INFO = "orvex_core-0.1.0.dist-info/"
+LICENCES = ["LICENSE", "LICENSES/libsodium.txt", "LICENSES/zlib.txt"]
+FIELDS = {"Summary": "A policy guard", "Requires-Python": ">=3.8", "Author": "The developers",
+          "License-Expression": "MIT"}
+
+
+def wheel_with(tmp_path, fields=FIELDS, licences=LICENCES, extra=()):
+    """A wheel file holding METADATA with `fields`, the licence texts named
+    and the further files `extra`."""
+    import zipfile
+    metadata = "".join("%s: %s\n" % item for item in fields.items())
+    metadata += "".join("License-File: %s\n" % name for name in LICENCES) + "\nThe description.\n"
+    path = tmp_path / (STEM + "manylinux2014_x86_64.whl")
+    with zipfile.ZipFile(path, "w") as archive:
+        archive.writestr(DIST_INFO + "METADATA", metadata)
+        for name in licences:
+            archive.writestr(DIST_INFO + "licenses/" + name, "text")
+        for name in extra:
+            archive.writestr(name, "")
+    return str(path)
+
+
+def verdict(check, wheel):
+    """None when the check passes, else the text it stops with."""
+    try:
+        check(wheel)
+    except SystemExit as stop:
+        return str(stop)
+    return None
+
+
+@pytest.mark.parametrize("fields, licences, extra, expected", [
+    (FIELDS, LICENCES, ["orvex/__init__.py", "orvex/py.typed"], None),
+    (FIELDS, LICENCES[:2], [], "wheel check FAILED: the wheel lacks the licence text LICENSES/zlib.txt"),
+    (dict(FIELDS, **{"License-Expression": "Apache-2.0"}), LICENCES, [],
+     "wheel check FAILED: License-Expression is 'Apache-2.0'"),
+    ({k: v for k, v in FIELDS.items() if k != "Author"}, LICENCES, [], "wheel check FAILED: metadata lacks Author"),
+    (FIELDS, LICENCES, ["orvex/__init__.py", "orvex/_fast.abi3.so"],
+     "wheel check FAILED: the package orvex carries more than Python source: ['orvex/_fast.abi3.so']"),
+])
+def test_metadata_and_package_checks(tmp_path, fields, licences, extra, expected):
+    wheel = wheel_with(tmp_path, fields, licences, extra)
+    verdicts = [verdict(check_wheel.check_metadata, wheel), verdict(check_wheel.check_pure_package, wheel)]
+    assert [v for v in verdicts if v] == ([expected] if expected else [])
