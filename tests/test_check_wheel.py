@@ -111,3 +111,27 @@ def test_metadata_and_package_checks(tmp_path, fields, licences, extra, expected
     wheel = wheel_with(tmp_path, fields, licences, extra)
     verdicts = [verdict(check_wheel.check_metadata, wheel), verdict(check_wheel.check_pure_package, wheel)]
     assert [v for v in verdicts if v] == ([expected] if expected else [])
+
+
+@pytest.mark.parametrize("name, expected", [
+    ("GLIBC_2.17", (2, 17)), ("GLIBC_2.2.5", (2, 2, 5)), ("GLIBC_2.34", (2, 34)),
+    ("GLIBC_PRIVATE", None), ("GLIBCXX_3.4.29", None), ("CXXABI_1.3", None),
+])
+def test_glibc_versions(name, expected):
+    assert check_wheel.glibc_version(name) == expected
+
+
+@pytest.mark.parametrize("script, argument, expected", [
+    ("debian_root.sh", "s390x", "debian_root: unknown architecture s390x (amd64 or arm64)\n"),
+    ("debian_root.sh", "x86_64", "debian_root: unknown architecture x86_64 (amd64 or arm64)\n"),
+    ("wheel_deps.sh", "riscv64", "wheel_deps: unknown target riscv64 (x86_64 or aarch64)\n"),
+    ("wheel_deps.sh", "arm64", "wheel_deps: unknown target arm64 (x86_64 or aarch64)\n"),
+])
+def test_the_wheel_scripts_name_the_processors_they_know(tmp_path, script, argument, expected):
+    # Refused before anything is downloaded or made in the cache.
+    import os
+    import subprocess
+    done = subprocess.run(["bash", str(ROOT / "tools" / script), argument], capture_output=True, text=True,
+                          env=dict(os.environ, ORVEX_CACHE=str(tmp_path / "cache")))
+    assert (done.returncode, done.stdout, done.stderr) == (2, "", expected)
+    assert not (tmp_path / "cache").exists()

@@ -14,6 +14,7 @@
 set -euo pipefail
 
 arch=${1:?usage: debian_root.sh amd64|arm64}
+case "$arch" in amd64|arm64) ;; *) echo "debian_root: unknown architecture $arch (amd64 or arm64)" >&2; exit 2 ;; esac
 suite=${ORVEX_ROOT_SUITE:-bullseye}
 mirror=${ORVEX_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 cache=${ORVEX_CACHE:-$HOME/.cache/orvex}
@@ -89,7 +90,6 @@ case "$arch" in
       echo qemu-L >"$root/.orvex-root-done"
     fi
     ;;
-  *) log "unknown architecture $arch"; exit 2 ;;
 esac
 rm -rf "$root"/var/cache/apt/archives/*.deb
 log "$suite-$arch made in $((SECONDS - start)) s"

@@ -16,7 +16,7 @@
 set -euo pipefail
 
 target=${1:?usage: wheel_deps.sh x86_64|aarch64}
-case "$target" in x86_64|aarch64) ;; *) echo "wheel_deps: unknown target $target" >&2; exit 2 ;; esac
+case "$target" in x86_64|aarch64) ;; *) echo "wheel_deps: unknown target $target (x86_64 or aarch64)" >&2; exit 2 ;; esac
 cache=${ORVEX_CACHE:-$HOME/.cache/orvex}
 python=${PYTHON:-python3}
 mirror=${ORVEX_DEBIAN_MIRROR:-http://deb.debian.org/debian}
