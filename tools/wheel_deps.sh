@@ -56,6 +56,7 @@ fetch() {  # fetch POOL_PATH SHA256: the file's path in the cache, checked
   echo "$file"
 }
 
+mkdir -p "$cache"
 zig_dir="$cache/zig-$ZIG_VERSION"
 if [ ! -x "$zig_dir/ziglang/zig" ]; then
   log "installing ziglang $ZIG_VERSION"
