@@ -67,13 +67,15 @@ test-cpp: test-deps
 test-python: install $(VENV)/.test-tools
 	$(VPY) -m pytest -q tests
 
-# Every suite: the C++ tests, the Python tests, the wheel's checks (in
-# mk/wheel.mk), the same Python tests under every CPython 3.8-3.13 on the
-# machine against that wheel (compat, in mk/compat.mk), the C++ tests under
-# ASan and UBSan (sanitize, in mk/sanitize.mk), and on 64-bit ARM and on
-# big-endian IBM Z under qemu-user (test-aarch64, test-s390x, in
-# mk/cross.mk). `make quick-test` runs only the first two.
-test: test-cpp test-python wheel-check compat sanitize test-aarch64 test-s390x
+# Every suite: the C++ tests, the Python tests, the checks of both release
+# wheels (x86-64 and 64-bit ARM, in mk/wheel.mk), the same Python tests
+# under every CPython 3.8-3.13 on the machine against the x86-64 wheel
+# (compat, in mk/compat.mk) and against each wheel in a Debian 11 root of
+# its processor, the ARM one under qemu-user (test-roots, in mk/wheel.mk),
+# the C++ tests under ASan and UBSan (sanitize, in mk/sanitize.mk), and on
+# 64-bit ARM and on big-endian IBM Z under qemu-user (test-aarch64,
+# test-s390x, in mk/cross.mk). `make quick-test` runs only the first two.
+test: test-cpp test-python wheel-check compat test-roots sanitize test-aarch64 test-s390x
 
 quick-test: test-cpp test-python
 

@@ -1,5 +1,5 @@
-# `make compat`: runs the Python test suite against the one repaired abi3
-# wheel of `make wheel` under every CPython 3.8 to 3.13 found on this
+# `make compat`: runs the Python test suite against the x86-64 release wheel
+# (abi3, built by zig: mk/wheel.mk) under every CPython 3.8 to 3.13 found on this
 # machine, each in a fresh virtual environment under build/compat/<version>.
 #
 # An interpreter is found as python3.X on PATH or, failing that, as a pyenv
@@ -14,9 +14,9 @@ COMPAT_TEST_EXTRAS := "mypy>=1"
 
 .PHONY: compat
 
-compat: wheel
+compat: wheel-x86_64
 	@set -e; \
-	wheel=$$(ls dist/orvex_core-*-abi3-manylinux*.whl); \
+	wheel=$$(ls dist/orvex_core-*-abi3-manylinux*_x86_64.whl); \
 	echo "wheel: $$wheel"; \
 	find_python() { \
 	  if python$$1 -c "" >/dev/null 2>&1; then \

@@ -59,6 +59,15 @@ def recipe_for(directory, compress):
     return text
 
 
+def wait_until(condition, what, limit=600.0):
+    """Polls `condition` until it holds; fails after `limit` seconds."""
+    deadline = time.monotonic() + limit
+    while not condition():
+        if time.monotonic() > deadline:
+            pytest.fail("waited %.0f s for %s" % (limit, what))
+        time.sleep(0.05)
+
+
 def text_of(path):
     data = path.read_bytes()
     return gzip.decompress(data) if data[:2] == b"\x1f\x8b" else data
@@ -81,14 +90,22 @@ def rotated(request, tmp_path_factory):
     env = dict(os.environ, ORVEX_SEED=SEED)
     writers = [subprocess.Popen([sys.executable, "-c", WRITER, str(w), str(stop)], cwd=directory, env=env,
                                 stdout=subprocess.PIPE) for w in range(WRITERS)]
+    live = directory / LOG_NAME
+    rotated_at = 0
     try:
         for _ in range(ROTATIONS):
-            time.sleep(0.3)
-            # The rotated name holds the time to the second: one rotation per second at most.
+            # Each rotation waits for what it needs, not for a guessed time:
+            # on an emulated processor a writer takes seconds to start.
+            # Every rotated file holds decisions ...
+            wait_until(lambda: live.exists() and live.read_bytes().count(b"\n") >= WRITERS,
+                       "%d new decisions in %s" % (WRITERS, live))
+            # ... and the rotated name holds the time to the second: one
+            # rotation per second at most.
+            wait_until(lambda: int(time.time()) > rotated_at, "the next second")
             done = subprocess.run([LOGROTATE, "--force", "--state", str(directory / "state"), str(config)],
-                                  capture_output=True, timeout=60)
+                                  capture_output=True, timeout=600)
             assert done.returncode == 0, done.stderr
-            time.sleep(1.0)
+            rotated_at = int(time.time())
     finally:
         stop.write_text("")
         counts = [int(w.communicate(timeout=60)[0]) for w in writers]

@@ -6,6 +6,10 @@
 #   install_system_deps.sh test     build, plus GoogleTest, logrotate, and
 #                                   PostgreSQL's server and client library
 #                                   (make test)
+#   install_system_deps.sh wheels   the release wheels (make wheels): autotools to
+#                                   build libsodium from Debian's source, LLVM's
+#                                   strip, debootstrap for the Debian roots the
+#                                   wheels are tested in, qemu-user
 #   install_system_deps.sh cross DEBIAN_ARCH TRIPLE QEMU
 #                                   the core's tests on another processor:
 #                                   the cross compiler, the target's libsodium
@@ -41,6 +45,15 @@ need_test() {
   { ldconfig -p 2>/dev/null || /sbin/ldconfig -p 2>/dev/null; } | grep -q "libpq\.so\.5 " || missing+=(libpq5)
 }
 
+need_wheels() {
+  need_build
+  local tool
+  for tool in autoreconf:autoconf aclocal:automake libtoolize:libtool patch:patch curl:curl \
+      llvm-strip:llvm debootstrap:debootstrap qemu-aarch64:qemu-user; do
+    command -v "${tool%%:*}" >/dev/null 2>&1 || [ -x "/usr/sbin/${tool%%:*}" ] || missing+=("${tool#*:}")
+  done
+}
+
 need_cross() {
   local arch=$1 triple=$2 qemu=$3
   command -v "$triple-g++" >/dev/null 2>&1 || missing+=("g++-$triple")
@@ -56,8 +69,9 @@ need_cross() {
 case "$task" in
   build) need_build ;;
   test) need_test ;;
+  wheels) need_wheels ;;
   cross) need_cross "$2" "$3" "$4" ;;
-  *) echo "usage: $0 build|test|cross DEBIAN_ARCH TRIPLE QEMU" >&2; exit 2 ;;
+  *) echo "usage: $0 build|test|wheels|cross DEBIAN_ARCH TRIPLE QEMU" >&2; exit 2 ;;
 esac
 
 if [ ${#missing[@]} -eq 0 ]; then

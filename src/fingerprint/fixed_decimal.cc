@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstring>
 #include <cstddef>
-#include <limits>
 #include <string_view>
 #include <system_error>
 
@@ -77,19 +76,18 @@ char* write_fixed_decimal6_fast(double x, char* out) {
       if (rest > half || (rest == half && (micros & 1) != 0)) ++micros;
     }
   }
-  // 128-bit division is a library call; the usual magnitudes fit in 64 bits.
-  std::uint64_t whole;
-  unsigned fraction;
-  if (micros <= std::numeric_limits<std::uint64_t>::max()) {
-    const auto narrow = static_cast<std::uint64_t>(micros);
-    whole = narrow / kMillion;
-    fraction = static_cast<unsigned>(narrow % kMillion);
-  } else {
-    const unsigned __int128 wide_whole = micros / kMillion;
-    if (wide_whole > std::numeric_limits<std::uint64_t>::max()) return nullptr;
-    whole = static_cast<std::uint64_t>(wide_whole);
-    fraction = static_cast<unsigned>(micros % kMillion);
-  }
+  // No 128-bit division: it is a call into the compiler's runtime library,
+  // and zig's brings along its own memcmp and memcpy, which then replace the
+  // C library's faster ones in the whole binary. micros < 2^84, so its high
+  // word is below 2^20 and long division by 10^6 in 32-bit digits needs
+  // only 64-bit operations.
+  const auto high = static_cast<std::uint64_t>(micros >> 64);
+  const auto low = static_cast<std::uint64_t>(micros);
+  if (high >= kMillion) return nullptr;  // the whole part reaches 2^64
+  const std::uint64_t upper = (high << 32) | (low >> 32);
+  const std::uint64_t lower = ((upper % kMillion) << 32) | (low & 0xFFFFFFFFu);
+  const std::uint64_t whole = ((upper / kMillion) << 32) | (lower / kMillion);
+  const auto fraction = static_cast<unsigned>(lower % kMillion);
 
   if (negative) *out++ = '-';
   if (whole < 10) {

@@ -42,6 +42,9 @@ TEST(FixedDecimal, PlainValues) {
       // Around the whole parts written as one digit, a pair, and in full.
       {9.5, "9.500000"},       {10.5, "10.500000"},         {99.75, "99.750000"},
       {100.25, "100.250000"},  {18446744073709549568.0, "18446744073709549568.000000"},
+      // Scaled by 10^6 beyond 64 bits, with fractions: the long division.
+      {35184372088832.5, "35184372088832.500000"},
+      {123456789012345.671875, "123456789012345.671875"},
   };
   expect_all(cases, std::size(cases));
 }

@@ -1,0 +1,3 @@
+# Release wheels for x86_64 Linux, glibc 2.17 on: zig's compilers (cmake/toolchains/zig.cmake).
+set(ORVEX_ZIG_TARGET x86_64)
+include(${CMAKE_CURRENT_LIST_DIR}/zig.cmake)
