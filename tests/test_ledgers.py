@@ -304,8 +304,10 @@ def failing_trigger(path):
 
 
 def held_lock(path):
+    """Another writer's open transaction; it holds the lock as long as the caller keeps it."""
     connection = sqlite3.connect(path, isolation_level=None)
     connection.execute("BEGIN IMMEDIATE")
+    return connection
 
 
 # (what goes wrong, exact text after the ledger's path, whether the guard logged a PASS)
@@ -323,7 +325,7 @@ def test_a_failing_ledger_never_allows_the_action(workdir, breaks, text, logged)
     path = workdir / "ledger.db"
     ledger = orvex.SqliteLedger(path, timeout=0.05)
     guard = orvex.Guard(intent(500), ledger, budget=BUDGET)
-    breaks(path)
+    other_writer = breaks(path)  # noqa: F841 (kept open for the whole step)
     with pytest.raises(orvex.LedgerError) as error:
         with guard.reserve({"vendor": "v", "amount": 10}):
             raise AssertionError("the action ran")

@@ -32,13 +32,13 @@ def _zone(timezone: Union[None, str, datetime.tzinfo]) -> datetime.tzinfo:
         return datetime.timezone.utc
     if isinstance(timezone, datetime.tzinfo):
         return timezone
-    if sys.version_info < (3, 9):
-        raise ValueError("a time zone by name needs Python 3.9 or later; pass a tzinfo")
-    import zoneinfo
-    try:
-        return zoneinfo.ZoneInfo(timezone)
-    except (zoneinfo.ZoneInfoNotFoundError, ValueError) as error:
-        raise ValueError("unknown time zone: %r" % timezone) from error
+    if sys.version_info >= (3, 9):  # the zone database came with 3.9
+        import zoneinfo
+        try:
+            return zoneinfo.ZoneInfo(timezone)
+        except (zoneinfo.ZoneInfoNotFoundError, ValueError) as error:
+            raise ValueError("unknown time zone: %r" % timezone) from error
+    raise ValueError("a time zone by name needs Python 3.9 or later; pass a tzinfo")
 
 
 class Booking:
