@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/file_descriptor.h"
 #include "common/fill_message.h"
 #include "common/hex.h"
 #include "orvex_audit/crash_point.h"
@@ -43,21 +44,6 @@ class SecretText {
 
  private:
   std::string text_;
-};
-
-// A descriptor closed on every path.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
 };
 
 Failure system_failure(const std::string& path, int error) {
@@ -133,7 +119,7 @@ std::string directory_of(const std::string& path) {
 }
 
 bool sync_directory(const std::string& path) {
-  const Descriptor directory(open_retrying(directory_of(path).c_str(), O_RDONLY | O_DIRECTORY));
+  const FileDescriptor directory(open_retrying(directory_of(path).c_str(), O_RDONLY | O_DIRECTORY));
   return directory.get() >= 0 && ::fsync(directory.get()) == 0;
 }
 
@@ -151,13 +137,13 @@ bool wipe_open_file(int fd) {
 Result<std::string> write_temp(const std::string& path, const SealingKeyState& state) {
   const std::string temp = path + std::string(kTempSuffix);
   {
-    const Descriptor stale(open_retrying(temp.c_str(), O_WRONLY));
+    const FileDescriptor stale(open_retrying(temp.c_str(), O_WRONLY));
     if (stale.get() >= 0) {
       if (!wipe_open_file(stale.get())) return system_failure(temp, errno);
     }
   }
   if (::unlink(temp.c_str()) != 0 && errno != ENOENT) return system_failure(temp, errno);
-  const Descriptor fd(open_retrying(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, kKeyFileMode));
+  const FileDescriptor fd(open_retrying(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, kKeyFileMode));
   if (fd.get() < 0) return system_failure(temp, errno);
   SecretText text;
   key_file_text(state, text.text());
@@ -252,7 +238,7 @@ SecretSeed SecretSeed::random() {
 }
 
 Result<SealingKeyState> read_key_file(const std::string& path) {
-  const Descriptor fd(open_retrying(path.c_str(), O_RDONLY | O_NONBLOCK));
+  const FileDescriptor fd(open_retrying(path.c_str(), O_RDONLY | O_NONBLOCK));
   if (fd.get() < 0) return system_failure(path, errno);
   struct stat info;
   if (::fstat(fd.get(), &info) != 0) return system_failure(path, errno);
@@ -284,7 +270,7 @@ Result<Unit> create_key_file(const std::string& path, const SealingKeyState& sta
   const int linked = ::link(temp.value().c_str(), path.c_str());
   const int error = errno;
   {
-    const Descriptor written(open_retrying(temp.value().c_str(), O_WRONLY));
+    const FileDescriptor written(open_retrying(temp.value().c_str(), O_WRONLY));
     if (linked != 0 && written.get() >= 0) wipe_open_file(written.get());
   }
   ::unlink(temp.value().c_str());
@@ -302,7 +288,7 @@ Result<Unit> replace_key_file(const std::string& path, const SealingKeyState& st
   crash_point(std::string(step) + "-temp");
   // Held open across the rename, so that the replaced bytes can still be
   // overwritten once no name leads to them.
-  const Descriptor old(open_retrying(path.c_str(), O_WRONLY));
+  const FileDescriptor old(open_retrying(path.c_str(), O_WRONLY));
   if (old.get() < 0) return system_failure(path, errno);
   if (::rename(temp.value().c_str(), path.c_str()) != 0) return system_failure(path, errno);
   if (!sync_directory(path)) return system_failure(directory_of(path), errno);
